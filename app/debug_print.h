@@ -1,0 +1,21 @@
+#pragma once
+// The diagnostic print: printf-style, no prefix, no time stamp, no added line end.
+// Each sink is switched when the program is built.
+
+#include <cstdio>
+
+#define DEBUG_TO_CONSOLE 1
+#define DEBUG_TO_LOGFILE 0
+#define DEBUG_TO_MESSAGEBOX 0
+
+// The console stream, opened at the first call.
+FILE* GetConsoleStream();
+// "log.txt" in the working directory, opened at the first call; null for good if that failed.
+FILE* GetLogFile();
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void DebugPrint(const char* format, ...);
+
+#define DEBUG_PRINT(...) DebugPrint(__VA_ARGS__)

@@ -1,0 +1,3 @@
+#include "compute/app_state.h"
+
+AppState appState;

@@ -1,0 +1,10 @@
+#pragma once
+#include "compute/opencl.h"
+
+constexpr const char* kKernelSourceFile = "test.cl";
+constexpr const char* kKernelName = "DecimateImage";
+
+// The second half of the setup: reads and builds the kernel source in appState's
+// context, prints the build log for `device`, creates the kernel, both pyramids
+// and the event slots. False, with the reason printed, when there is no kernel.
+bool BuildKernelAndBuffers(const cl::Device& device);

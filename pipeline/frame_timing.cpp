@@ -1,0 +1,31 @@
+#include "pipeline/frame_timing.h"
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+int64_t GetCounterFrequency() { return PlatformCounterFrequency(); }
+
+void ReadCounter(int64_t* pCounter) { *pCounter = PlatformReadCounter(); }
+
+float SecondsPerTick(int64_t iFrequency) {
+    return 1.0f / static_cast<float>(static_cast<double>(iFrequency));
+}
+
+float TicksToSeconds(int64_t iTicks, float fSecondsPerTick) {
+    return static_cast<float>(static_cast<double>(iTicks)) * fSecondsPerTick;
+}
+
+float GetElapsedSeconds(const int64_t* pEnd, const int64_t* pStart) {
+    static const float fSecondsPerTick = SecondsPerTick(GetCounterFrequency());
+    return TicksToSeconds(*pEnd - *pStart, fSecondsPerTick);
+}
+
+void FormatFrameTitle(char (&sWindowTitle)[kWindowTitleSize], float fFrameTime, float fTotalTime,
+                      int32_t iFrameCount) {
+    const double dFrameRate = 1.0 / static_cast<double>(fFrameTime);
+    const double dMeanRate = static_cast<double>(iFrameCount) * 1.0 / static_cast<double>(fTotalTime);
+    const float fMeanTime = fTotalTime / static_cast<float>(iFrameCount);
+    std::snprintf(sWindowTitle, sizeof sWindowTitle, "Fps: %f - %f s, %f - %f s", dFrameRate,
+                  static_cast<double>(fFrameTime), dMeanRate, static_cast<double>(fMeanTime));
+}

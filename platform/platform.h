@@ -1,0 +1,46 @@
+#pragma once
+// The one door to the window system. Everything above it is portable; each backend
+// (Win32, SDL2, headless) implements the same list and no OS type crosses this header.
+
+#include <cstdint>
+#include <cstdio>
+
+struct PlatformWindow;  // opaque: a window of whichever backend runs
+
+// One message of the window system, held as the backend's own record.
+struct PlatformMessage {
+    alignas(8) unsigned char bytes[64];
+};
+
+// Pixels for PlatformDrawPixels: top row first, rows of `stride` bytes (a multiple
+// of 4), each pixel blue, green, red and, for 4 bytes per pixel, a fourth byte.
+struct PixelRows {
+    const unsigned char* pixels;
+    int32_t width;
+    int32_t height;
+    int32_t stride;
+    int32_t bytesPerPixel;  // 3 or 4
+};
+
+// Window system: start, main window, title, drawing, shutdown.
+bool PlatformStartWindowSystem();
+PlatformWindow* PlatformCreateMainWindow(const char* title, int32_t width, int32_t height);
+void PlatformShowMainWindow(PlatformWindow* window);  // show, bring to front, focus
+void PlatformDestroyWindow(PlatformWindow* window);
+void PlatformSetWindowTitle(PlatformWindow* window, const char* title);
+void PlatformDrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& rows);
+void PlatformStopWindowSystem();
+
+// Message source: never waits.
+bool PlatformPeekMessage(PlatformMessage* message);  // false when none is pending
+bool PlatformIsQuitMessage(const PlatformMessage& message);
+void PlatformTranslateMessage(const PlatformMessage& message);
+void PlatformDispatchMessage(const PlatformMessage& message);
+
+// Console and message box.
+FILE* PlatformOpenConsole();  // the stream for diagnostics; opened at the first call
+void PlatformShowMessageBox(const char* text, const char* caption);
+
+// Performance counter: a monotonic 64-bit tick count and its fixed frequency.
+int64_t PlatformReadCounter();
+int64_t PlatformCounterFrequency();

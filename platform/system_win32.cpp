@@ -1,0 +1,31 @@
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+// A GUI process has no console until it makes one; it does so at its first message.
+FILE* PlatformOpenConsole() {
+    static bool bConsoleToOpen = true;
+    if (bConsoleToOpen) {
+        AllocConsole();
+        // A failed reopen leaves later prints failing quietly; nothing else could show them.
+        FILE* pConsole = freopen("CONOUT$", "w", stdout);
+        (void)pConsole;
+        bConsoleToOpen = false;
+    }
+    return stdout;
+}
+
+int64_t PlatformReadCounter() {
+    LARGE_INTEGER cnt;
+    QueryPerformanceCounter(&cnt);
+    return static_cast<int64_t>(cnt.QuadPart);
+}
+
+int64_t PlatformCounterFrequency() {
+    LARGE_INTEGER fr;
+    QueryPerformanceFrequency(&fr);
+    return static_cast<int64_t>(fr.QuadPart);
+}

@@ -1,0 +1,105 @@
+// A real window through SDL2. SDL's quit event stands for the quit message; drawing
+// goes straight to the window surface and keeps nothing between calls.
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+
+#include <cstring>
+
+#include "platform/window_backend.h"
+
+namespace {
+
+static_assert(sizeof(SDL_Event) <= sizeof(PlatformMessage::bytes), "an SDL event must fit a message");
+
+SDL_Window* ToSdl(PlatformWindow* window) { return reinterpret_cast<SDL_Window*>(window); }
+
+SDL_Event ToEvent(const PlatformMessage& message) {
+    SDL_Event event;
+    std::memcpy(&event, message.bytes, sizeof event);
+    return event;
+}
+
+// SDL falls back to drivers that show nothing; those count as no display.
+bool Start() {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        SDL_Quit();
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
+        SDL_Quit();
+        return false;
+    }
+    return true;
+}
+
+PlatformWindow* CreateMainWindow(const char* title, int32_t width, int32_t height) {
+    SDL_Window* window = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    return reinterpret_cast<PlatformWindow*>(window);
+}
+
+void ShowMainWindow(PlatformWindow* window) {
+    SDL_ShowWindow(ToSdl(window));
+    SDL_RaiseWindow(ToSdl(window));
+}
+
+void DestroyWindow(PlatformWindow* window) { SDL_DestroyWindow(ToSdl(window)); }
+
+void SetWindowTitle(PlatformWindow* window, const char* title) { SDL_SetWindowTitle(ToSdl(window), title); }
+
+void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& rows) {
+    SDL_Surface* target = SDL_GetWindowSurface(ToSdl(window));
+    if (target == nullptr || rows.pixels == nullptr) {
+        return;
+    }
+    const Uint32 format = rows.bytesPerPixel == 4 ? SDL_PIXELFORMAT_BGRA32 : SDL_PIXELFORMAT_BGR24;
+    // SDL only reads through this pointer; the surface is freed before returning.
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<unsigned char*>(rows.pixels), rows.width,
+                                                             rows.height, rows.bytesPerPixel * 8, rows.stride, format);
+    if (source == nullptr) {
+        return;
+    }
+    SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+    SDL_Rect place = {x, y, rows.width, rows.height};
+    SDL_BlitSurface(source, nullptr, target, &place);
+    SDL_FreeSurface(source);
+    SDL_UpdateWindowSurface(ToSdl(window));
+}
+
+void Stop() { SDL_Quit(); }
+
+bool PeekMessage(PlatformMessage* message) {
+    SDL_Event event;
+    if (SDL_PollEvent(&event) == 0) {
+        return false;
+    }
+    std::memset(message->bytes, 0, sizeof message->bytes);
+    std::memcpy(message->bytes, &event, sizeof event);
+    return true;
+}
+
+bool IsQuitMessage(const PlatformMessage& message) { return ToEvent(message).type == SDL_QUIT; }
+
+void TranslateMessage(const PlatformMessage&) {}
+
+// Closing the window quits, whatever SDL's hint about the last window says.
+void DispatchMessage(const PlatformMessage& message) {
+    const SDL_Event event = ToEvent(message);
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+    }
+}
+
+void ShowMessageBox(const char* text, const char* caption) {
+    SDL_ShowSimpleMessageBox(0, caption, text, nullptr);
+}
+
+}  // namespace
+
+const WindowBackend kSdl2Backend = {
+    "sdl2",         Start,          CreateMainWindow, ShowMainWindow,   DestroyWindow,
+    SetWindowTitle, DrawPixels,     Stop,             PeekMessage,      IsQuitMessage,
+    TranslateMessage, DispatchMessage, ShowMessageBox,
+};

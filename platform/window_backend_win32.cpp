@@ -1,0 +1,122 @@
+// The Windows window system: one window class, a window procedure that only turns
+// the window's destruction into the quit message, and GDI for drawing.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstring>
+
+#include "platform/window_backend.h"
+
+namespace {
+
+static_assert(sizeof(MSG) <= sizeof(PlatformMessage::bytes), "a MSG must fit a message");
+
+constexpr const char* kClassName = "KorrAppClass";
+constexpr int kIconResource = 101;
+
+HWND ToHwnd(PlatformWindow* window) { return reinterpret_cast<HWND>(window); }
+
+MSG ToMsg(const PlatformMessage& message) {
+    MSG msg;
+    std::memcpy(&msg, message.bytes, sizeof msg);
+    return msg;
+}
+
+LRESULT CALLBACK WndProc(HWND hWnd, UINT uiMessage, WPARAM wParam, LPARAM lParam) {
+    if (uiMessage == WM_DESTROY) {
+        PostQuitMessage(0);
+    }
+    return DefWindowProcA(hWnd, uiMessage, wParam, lParam);
+}
+
+bool Start() {
+    HINSTANCE hInstance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc = {};
+    wc.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = WndProc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 0;
+    wc.hInstance = hInstance;
+    wc.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(kIconResource));
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));  // IDC_HAND
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    wc.lpszMenuName = nullptr;
+    wc.lpszClassName = kClassName;
+    return RegisterClassA(&wc) != 0;
+}
+
+PlatformWindow* CreateMainWindow(const char* title, int32_t width, int32_t height) {
+    HWND hWnd = CreateWindowExA(0, kClassName, title, WS_OVERLAPPEDWINDOW, 0, 0, width, height, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+    return reinterpret_cast<PlatformWindow*>(hWnd);
+}
+
+// The show command comes from the process's start-up information, as WinMain's would.
+void ShowMainWindow(PlatformWindow* window) {
+    ShowWindow(ToHwnd(window), SW_SHOWDEFAULT);
+    SetForegroundWindow(ToHwnd(window));
+    SetFocus(ToHwnd(window));
+}
+
+// After a normal close the window is gone already and this fails without effect.
+void DestroyWindow(PlatformWindow* window) { ::DestroyWindow(ToHwnd(window)); }
+
+void SetWindowTitle(PlatformWindow* window, const char* title) { SetWindowTextA(ToHwnd(window), title); }
+
+// The rows are described as a top-down bitmap, so they show right side up.
+void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& rows) {
+    HWND hWnd = ToHwnd(window);
+    HDC hdc = GetDC(hWnd);
+    HDC hdcMem = CreateCompatibleDC(hdc);
+    HBITMAP hBitmap = CreateCompatibleBitmap(hdc, rows.width, rows.height);
+    HGDIOBJ hOld = SelectObject(hdcMem, hBitmap);
+
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = rows.width;
+    bmi.bmiHeader.biHeight = -rows.height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = static_cast<WORD>(rows.bytesPerPixel * 8);
+    bmi.bmiHeader.biCompression = BI_RGB;
+    SetDIBits(hdcMem, hBitmap, 0, static_cast<UINT>(rows.height), rows.pixels, &bmi, DIB_RGB_COLORS);
+    BitBlt(hdc, x, y, rows.width, rows.height, hdcMem, 0, 0, SRCCOPY);
+
+    SelectObject(hdcMem, hOld);
+    DeleteObject(hBitmap);
+    DeleteDC(hdcMem);
+    ReleaseDC(hWnd, hdc);
+}
+
+void Stop() {}
+
+bool PeekMessage(PlatformMessage* message) {
+    MSG msg;
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) == 0) {
+        return false;
+    }
+    std::memset(message->bytes, 0, sizeof message->bytes);
+    std::memcpy(message->bytes, &msg, sizeof msg);
+    return true;
+}
+
+bool IsQuitMessage(const PlatformMessage& message) { return ToMsg(message).message == WM_QUIT; }
+
+void TranslateMessage(const PlatformMessage& message) {
+    const MSG msg = ToMsg(message);
+    ::TranslateMessage(&msg);
+}
+
+void DispatchMessage(const PlatformMessage& message) {
+    const MSG msg = ToMsg(message);
+    DispatchMessageA(&msg);
+}
+
+void ShowMessageBox(const char* text, const char* caption) { MessageBoxA(nullptr, text, caption, MB_OK); }
+
+}  // namespace
+
+const WindowBackend kWin32Backend = {
+    "win32",        Start,          CreateMainWindow, ShowMainWindow,   DestroyWindow,
+    SetWindowTitle, DrawPixels,     Stop,             PeekMessage,      IsQuitMessage,
+    TranslateMessage, DispatchMessage, ShowMessageBox,
+};

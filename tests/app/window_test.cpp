@@ -1,0 +1,107 @@
+// The real SDL window on an X display (Xvfb in CI): its title and what it shows.
+#include <X11/Xlib.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+
+#include "imageio/image_files.h"
+#include "tests/support/child_process.h"
+#include "tests/support/frame_fixture.h"
+#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string RunCommand(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[256];
+        while (std::fgets(chunk, sizeof chunk, pipe) != nullptr) {
+            output += chunk;
+        }
+        pclose(pipe);
+    }
+    while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) {
+        output.pop_back();
+    }
+    return output;
+}
+
+// What a window manager sends when the user clicks the close box.
+void RequestClose(unsigned long window) {
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+    XCloseDisplay(display);
+}
+
+// The window's pixels as a top-row-first BGR picture.
+TestImage Screenshot(unsigned long window, const fs::path& scratch) {
+    const fs::path shot = scratch / "shot.ppm";
+    RunCommand("import -window " + std::to_string(window) + " ppm:" + shot.string() + " 2>&1");
+    TestImage image;
+    unsigned char* pixels = LoadPpmRgb(shot.string().c_str(), &image.width, &image.height);
+    if (pixels == nullptr) {
+        return TestImage();
+    }
+    // PPM buffers keep the bottom row first.
+    const size_t rowBytes = static_cast<size_t>(image.width) * 3;
+    for (int32_t y = image.height - 1; y >= 0; --y) {
+        image.pixels.insert(image.pixels.end(), pixels + y * rowBytes, pixels + (y + 1) * rowBytes);
+    }
+    delete[] pixels;
+    return image;
+}
+
+TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "needs an X display: run the tests under xvfb-run";
+    }
+    TempDir dir;
+    const TestImage left = MakeTestImage(450, 375, 21);
+    LayOutRunFolder(dir.path(), left, MakeTestImage(450, 375, 22));
+    ChildProcess program(KORRAPP_BINARY, {dir.path(), {}, dir.path() / "stdout.txt", dir.path() / "stderr.txt"});
+
+    unsigned long window = 0;
+    std::string title;
+    const std::regex frameTitle(R"(Fps: \d+\.\d{6} - \d+\.\d{6} s, \d+\.\d{6} - \d+\.\d{6} s)");
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const std::string found = RunCommand("xdotool search --pid " + std::to_string(program.pid()) + " 2>/dev/null");
+            window = found.empty() ? 0 : std::stoul(found.substr(0, found.find('\n')));
+            title = window == 0 ? "" : RunCommand("xdotool getwindowname " + std::to_string(window));
+            return std::regex_match(title, frameTitle);
+        },
+        60s))
+        << "window " << window << " titled '" << title << "'";
+
+    const TestImage expected = HalveReference(left);
+    const TestImage shot = Screenshot(window, dir.path());
+    ASSERT_GE(shot.width, expected.width);
+    ASSERT_GE(shot.height, expected.height);
+    int32_t wrong = 0;
+    for (int32_t y = 0; y < expected.height; ++y) {
+        for (int32_t x = 0; x < expected.width * 3; ++x) {
+            wrong += shot.pixels[static_cast<size_t>(y) * shot.width * 3 + x] !=
+                     expected.pixels[static_cast<size_t>(y) * expected.width * 3 + x];
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "samples differing from depth.bmp at the window's top-left corner";
+
+    RequestClose(window);
+    EXPECT_EQ(program.Wait(30s), std::optional<int>(0));
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pipeline/frame_timing.h"
+
+namespace {
+
+// Runs frames of the given tick counts through the title arithmetic, as the frame does.
+std::vector<std::string> Titles(int64_t frequency, std::initializer_list<int64_t> frameTicks) {
+    const float secondsPerTick = SecondsPerTick(frequency);
+    float totalTime = 0.0f;
+    int32_t frameCount = 0;
+    std::vector<std::string> titles;
+    for (int64_t ticks : frameTicks) {
+        const float dt = TicksToSeconds(ticks, secondsPerTick);
+        totalTime += dt;
+        frameCount += 1;
+        char title[kWindowTitleSize];
+        FormatFrameTitle(title, dt, totalTime, frameCount);
+        titles.emplace_back(title);
+    }
+    return titles;
+}
+
+TEST(FrameTitle, PowerOfTwoFrequencyGivesExactRatesAndRunningMeans) {
+    const auto titles = Titles(1048576, {32768, 65536});
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(titles[0], "Fps: 32.000000 - 0.031250 s, 32.000000 - 0.031250 s");
+    EXPECT_EQ(titles[1], "Fps: 16.000000 - 0.062500 s, 21.333333 - 0.046875 s");
+}
+
+// Single-precision seconds per tick show in the rate; double arithmetic would say 40.
+TEST(FrameTitle, SinglePrecisionShowsInTheRate) {
+    const auto titles = Titles(10000000, {250000});
+    EXPECT_EQ(titles[0], "Fps: 39.999999 - 0.025000 s, 39.999999 - 0.025000 s");
+}
+
+TEST(FrameTiming, ElapsedSecondsFollowTheRealCounter) {
+    int64_t start = 0;
+    int64_t end = 0;
+    ReadCounter(&start);
+    ReadCounter(&end);
+    EXPECT_GE(end, start);
+    EXPECT_GT(GetCounterFrequency(), 0);
+    const int64_t oneSecond = start + GetCounterFrequency();
+    EXPECT_NEAR(GetElapsedSeconds(&oneSecond, &start), 1.0f, 1e-6f);
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// A fresh folder under the system's temporary directory, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The working directory is process-wide; this puts it back when the scope ends.
+class ScopedWorkingDirectory {
+public:
+    explicit ScopedWorkingDirectory(const std::filesystem::path& dir);
+    ~ScopedWorkingDirectory();
+    ScopedWorkingDirectory(const ScopedWorkingDirectory&) = delete;
+    ScopedWorkingDirectory& operator=(const ScopedWorkingDirectory&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+std::vector<unsigned char> ReadFileBytes(const std::string& fileName);
+void WriteFileBytes(const std::string& fileName, const std::vector<unsigned char>& bytes);
