@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the suite on an X display of
+# its own, the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# each fuzz target for a bounded time (FUZZ_SECONDS, 60 by default).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install_deps.sh
+jobs="$(nproc)"
+screen=(-s "-screen 0 1600x900x24")
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+xvfb-run -a "${screen[@]}" ctest --test-dir build --output-on-failure -j"$jobs"
+
+sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKORRAPP_BUILD_BENCHMARKS=OFF \
+  -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize"
+cmake --build build-sanitize -j"$jobs"
+LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
+  xvfb-run -a "${screen[@]}" ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
