@@ -33,7 +33,7 @@ struct ScriptedMessages {
     void Dispatch(const Message& msg) { journal->push_back("dispatch " + msg); }
 };
 
-std::vector<std::string> Run(std::deque<std::string> script) {
+std::vector<std::string> RunScript(std::deque<std::string> script) {
     std::vector<std::string> journal;
     ScriptedMessages source{std::move(script), &journal};
     RunMessageLoop(source, [&] { journal.push_back("frame"); });
@@ -42,7 +42,7 @@ std::vector<std::string> Run(std::deque<std::string> script) {
 }
 
 TEST(MessageLoop, OneFramePerIdleTurnAndEveryMessageBeforeTheNextFrame) {
-    const auto journal = Run({"idle", "idle", "size", "paint", "idle", "quit"});
+    const auto journal = RunScript({"idle", "idle", "size", "paint", "idle", "quit"});
     const std::vector<std::string> expected = {
         "frame",          "frame",           "translate size", "dispatch size", "translate paint",
         "dispatch paint", "frame",           "translate quit", "dispatch quit",
@@ -51,7 +51,7 @@ TEST(MessageLoop, OneFramePerIdleTurnAndEveryMessageBeforeTheNextFrame) {
 }
 
 TEST(MessageLoop, QuitIsTranslatedAndDispatchedAndNoFrameFollows) {
-    const auto journal = Run({"quit"});
+    const auto journal = RunScript({"quit"});
     const std::vector<std::string> expected = {"translate quit", "dispatch quit"};
     EXPECT_EQ(journal, expected);
 }

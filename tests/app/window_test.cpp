@@ -1,5 +1,4 @@
 // The real SDL window on an X display (Xvfb in CI): its title and what it shows.
-#include <X11/Xlib.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/frame_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/app/x11_close_request.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -31,26 +31,10 @@ std::string RunCommand(const std::string& command) {
     return output;
 }
 
-// What a window manager sends when the user clicks the close box.
-void RequestClose(unsigned long window) {
-    Display* display = XOpenDisplay(nullptr);
-    ASSERT_NE(display, nullptr);
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
-    XCloseDisplay(display);
-}
-
 // The window's pixels as a top-row-first BGR picture.
 TestImage Screenshot(unsigned long window, const fs::path& scratch) {
     const fs::path shot = scratch / "shot.ppm";
-    RunCommand("import -window " + std::to_string(window) + " ppm:" + shot.string() + " 2>&1");
+    RunCommand("import -window " + std::to_string(window) + " -depth 8 ppm:" + shot.string() + " 2>&1");
     TestImage image;
     unsigned char* pixels = LoadPpmRgb(shot.string().c_str(), &image.width, &image.height);
     if (pixels == nullptr) {
@@ -100,7 +84,7 @@ TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
     }
     EXPECT_EQ(wrong, 0) << "samples differing from depth.bmp at the window's top-left corner";
 
-    RequestClose(window);
+    RequestWindowClose(window);
     EXPECT_EQ(program.Wait(30s), std::optional<int>(0));
 }
 
