@@ -16,7 +16,9 @@ void PrintTo(FILE* pStream, const char* format, va_list args) {
 
 }  // namespace
 
-FILE* GetConsoleStream() { return PlatformOpenConsole(); }
+FILE* GetConsoleStream() {
+    return PlatformOpenConsole();
+}
 
 FILE* GetLogFile() {
     static FILE* const pLogFile = std::fopen("log.txt", "w");

@@ -21,7 +21,8 @@ struct BenchFolder {
     BenchFolder() : path(fs::temp_directory_path() / "korrapp-bench") {
         fs::create_directories(path);
         for (const char* name : {"test.cl", "im2.bmp", "im6.bmp"}) {
-            fs::copy_file(fs::path(KORRAPP_RUN_DIR) / name, path / name, fs::copy_options::overwrite_existing);
+            fs::copy_file(fs::path(KORRAPP_RUN_DIR) / name, path / name,
+                          fs::copy_options::overwrite_existing);
         }
         fs::current_path(path);
     }
@@ -66,7 +67,8 @@ void BM_ProcessFrame(benchmark::State& state) {
     for (auto _ : state) {
         ProcessFrame();
     }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ProcessFrame)->Unit(benchmark::kMillisecond);
 

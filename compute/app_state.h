@@ -35,7 +35,9 @@ struct AppState {
 extern AppState appState;
 
 // Width or height of a pyramid level: the base halved `level` times.
-constexpr int32_t PyramidLevelSize(int32_t baseSize, int level) { return baseSize >> level; }
+constexpr int32_t PyramidLevelSize(int32_t baseSize, int level) {
+    return baseSize >> level;
+}
 
 constexpr size_t PyramidLevelBytes(int level) {
     return static_cast<size_t>(PyramidLevelSize(kPyramidBaseWidth, level)) * kPyramidBytesPerPixel *

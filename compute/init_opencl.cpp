@@ -27,8 +27,8 @@ void PrintDeviceReport(const cl::Device& device) {
     device.getInfo(CL_DEVICE_NAME, &sDeviceName);
     device.getInfo(CL_DEVICE_VENDOR, &sDeviceVendor);
     device.getInfo(CL_DEVICE_VERSION, &sDeviceVersion);
-    DEBUG_PRINT("CommandQueue created on Device 0\n  %s\n  %s\n  %s\n", sDeviceName.c_str(), sDeviceVendor.c_str(),
-                sDeviceVersion.c_str());
+    DEBUG_PRINT("CommandQueue created on Device 0\n  %s\n  %s\n  %s\n", sDeviceName.c_str(),
+                sDeviceVendor.c_str(), sDeviceVersion.c_str());
 
     cl_uint uiMaxComputeUnits = 0;
     cl_uint uiMaxWorkItemDimensions = 0;
@@ -56,7 +56,8 @@ bool InitOpenCL() {
     std::vector<cl::Platform> vPlatforms;
     const cl_int iPlatformStatus = cl::Platform::get(&vPlatforms);
     if (iPlatformStatus != CL_SUCCESS || vPlatforms.empty()) {
-        DEBUG_PRINT("No OpenCL platform found (status %d): is an OpenCL runtime installed?\n", iPlatformStatus);
+        DEBUG_PRINT("No OpenCL platform found (status %d): is an OpenCL runtime installed?\n",
+                    iPlatformStatus);
         return false;
     }
     const cl::Platform clPlatform = vPlatforms.front();

@@ -14,8 +14,10 @@ constexpr size_t kKernelEventSlots = 1;
 
 void CreatePyramids() {
     for (int level = 0; level < kPyramidLevels; ++level) {
-        appState.clLeftPyramid[level] = cl::Buffer(appState.clContext, CL_MEM_READ_WRITE, PyramidLevelBytes(level));
-        appState.clRightPyramid[level] = cl::Buffer(appState.clContext, CL_MEM_READ_WRITE, PyramidLevelBytes(level));
+        appState.clLeftPyramid[level] =
+            cl::Buffer(appState.clContext, CL_MEM_READ_WRITE, PyramidLevelBytes(level));
+        appState.clRightPyramid[level] =
+            cl::Buffer(appState.clContext, CL_MEM_READ_WRITE, PyramidLevelBytes(level));
     }
 }
 

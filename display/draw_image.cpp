@@ -31,12 +31,12 @@ void DrawImage(PlatformWindow* hWindow, int32_t x, int32_t y, const unsigned cha
 
 }  // namespace
 
-void DrawImageRgb(PlatformWindow* hWindow, int32_t x, int32_t y, const unsigned char* pRGBBuffer, int32_t iWidth,
-                  int32_t iHeight) {
+void DrawImageRgb(PlatformWindow* hWindow, int32_t x, int32_t y, const unsigned char* pRGBBuffer,
+                  int32_t iWidth, int32_t iHeight) {
     DrawImage(hWindow, x, y, pRGBBuffer, iWidth, iHeight, 3);
 }
 
-void DrawImageRgba(PlatformWindow* hWindow, int32_t x, int32_t y, const unsigned char* pRGBABuffer, int32_t iWidth,
-                   int32_t iHeight) {
+void DrawImageRgba(PlatformWindow* hWindow, int32_t x, int32_t y, const unsigned char* pRGBABuffer,
+                   int32_t iWidth, int32_t iHeight) {
     DrawImage(hWindow, x, y, pRGBABuffer, iWidth, iHeight, 4);
 }

@@ -6,7 +6,7 @@
 
 struct PlatformWindow;
 
-void DrawImageRgb(PlatformWindow* hWindow, int32_t x, int32_t y, const unsigned char* pRGBBuffer, int32_t iWidth,
-                  int32_t iHeight);
-void DrawImageRgba(PlatformWindow* hWindow, int32_t x, int32_t y, const unsigned char* pRGBABuffer, int32_t iWidth,
-                   int32_t iHeight);
+void DrawImageRgb(PlatformWindow* hWindow, int32_t x, int32_t y, const unsigned char* pRGBBuffer,
+                  int32_t iWidth, int32_t iHeight);
+void DrawImageRgba(PlatformWindow* hWindow, int32_t x, int32_t y, const unsigned char* pRGBABuffer,
+                   int32_t iWidth, int32_t iHeight);

@@ -16,11 +16,11 @@
 
 enum class ImageFileError {
     None,
-    CannotOpen,   // missing, unreadable, or a directory
+    CannotOpen,     // missing, unreadable, or a directory
     NotThisFormat,  // the signature is wrong
-    Unsupported,  // a valid file this reader does not decode exactly
-    TooLarge,     // dimensions beyond the reader's limit or overflowing
-    Corrupt,      // headers that contradict themselves or the file
+    Unsupported,    // a valid file this reader does not decode exactly
+    TooLarge,       // dimensions beyond the reader's limit or overflowing
+    Corrupt,        // headers that contradict themselves or the file
 };
 
 // A short lower-case phrase for console messages, such as "cannot be opened".
@@ -33,13 +33,10 @@ unsigned char* LoadBmpRgba(const char* fileName, int32_t* piWidth, int32_t* piHe
                            ImageFileError* pError = nullptr);
 
 // Always a 24-bit bottom-up file; the 4-sample writer ignores byte 3 of each pixel.
-void SaveBmpFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32_t iWidth,
-                    int32_t iHeight);
-void SaveBmpFromRgba(const char* fileName, const unsigned char* pRGBABuffer, int32_t iWidth,
-                     int32_t iHeight);
+void SaveBmpFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32_t iWidth, int32_t iHeight);
+void SaveBmpFromRgba(const char* fileName, const unsigned char* pRGBABuffer, int32_t iWidth, int32_t iHeight);
 
 // Raw P6 files; buffer row 0 is the picture's bottom row.
 unsigned char* LoadPpmRgb(const char* fileName, int32_t* piWidth, int32_t* piHeight,
                           ImageFileError* pError = nullptr);
-void SavePpmFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32_t iWidth,
-                    int32_t iHeight);
+void SavePpmFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32_t iWidth, int32_t iHeight);

@@ -4,9 +4,13 @@
 
 #include "platform/platform.h"
 
-int64_t GetCounterFrequency() { return PlatformCounterFrequency(); }
+int64_t GetCounterFrequency() {
+    return PlatformCounterFrequency();
+}
 
-void ReadCounter(int64_t* pCounter) { *pCounter = PlatformReadCounter(); }
+void ReadCounter(int64_t* pCounter) {
+    *pCounter = PlatformReadCounter();
+}
 
 float SecondsPerTick(int64_t iFrequency) {
     return 1.0f / static_cast<float>(static_cast<double>(iFrequency));

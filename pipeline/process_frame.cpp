@@ -38,9 +38,8 @@ void LaunchDecimate(int32_t iWidth, int32_t iHeight) {
     const cl::NDRange ndRangeGlobal(static_cast<size_t>(iHeight / 2), static_cast<size_t>(iWidth / 2));
     const cl::NDRange ndRangeLocal(1, 1);
     const cl::NDRange ndRangeOffset(0, 0);
-    const cl_int iStatus = appState.clCommandQueue.enqueueNDRangeKernel(clKernel, ndRangeOffset, ndRangeGlobal,
-                                                                        ndRangeLocal, nullptr,
-                                                                        &appState.vKernelEvents[0]);
+    const cl_int iStatus = appState.clCommandQueue.enqueueNDRangeKernel(
+        clKernel, ndRangeOffset, ndRangeGlobal, ndRangeLocal, nullptr, &appState.vKernelEvents[0]);
     if (iStatus != CL_SUCCESS) {
         DEBUG_PRINT("Cannot enqueue clKernel %d\n", iStatus);
     }
@@ -71,8 +70,10 @@ void ProcessFrame() {
     const int32_t iWidth = pair.iWidth;
     const int32_t iHeight = pair.iHeight;
     const size_t inputBytes = ImageBytes(iWidth, iHeight, kPyramidBytesPerPixel);
-    Upload(appState.clLeftPyramid[kInputLevel], pair.pLeftPixels.get(), inputBytes, &appState.vUploadEvents[0]);
-    Upload(appState.clRightPyramid[kInputLevel], pair.pRightPixels.get(), inputBytes, &appState.vUploadEvents[1]);
+    Upload(appState.clLeftPyramid[kInputLevel], pair.pLeftPixels.get(), inputBytes,
+           &appState.vUploadEvents[0]);
+    Upload(appState.clRightPyramid[kInputLevel], pair.pRightPixels.get(), inputBytes,
+           &appState.vUploadEvents[1]);
 
     LaunchDecimate(iWidth, iHeight);
 

@@ -39,8 +39,9 @@ std::string CheckView(const char* fileName, const unsigned char* pixels, ImageFi
         return std::string(fileName) + " is " + SizeText(iWidth, iHeight) + ", too small to halve";
     }
     if (!FitsPyramid(iWidth, iHeight)) {
-        return std::string(fileName) + " is " + SizeText(iWidth, iHeight) + ", more than the device buffers hold (" +
-               SizeText(kPyramidBaseWidth, kPyramidBaseHeight) + ")";
+        return std::string(fileName) + " is " + SizeText(iWidth, iHeight) +
+               ", more than the device buffers hold (" + SizeText(kPyramidBaseWidth, kPyramidBaseHeight) +
+               ")";
     }
     return std::string();
 }
@@ -52,12 +53,14 @@ bool ReadStereoPair(StereoPair* pPair) {
     int32_t iLeftHeight = 0;
     ImageFileError leftError = ImageFileError::None;
     pPair->pLeftPixels.reset(LoadBmpRgb(kLeftImageFile, &iLeftWidth, &iLeftHeight, &leftError));
-    std::string sProblem = CheckView(kLeftImageFile, pPair->pLeftPixels.get(), leftError, iLeftWidth, iLeftHeight);
+    std::string sProblem =
+        CheckView(kLeftImageFile, pPair->pLeftPixels.get(), leftError, iLeftWidth, iLeftHeight);
 
     if (sProblem.empty()) {
         ImageFileError rightError = ImageFileError::None;
         pPair->pRightPixels.reset(LoadBmpRgb(kRightImageFile, &pPair->iWidth, &pPair->iHeight, &rightError));
-        sProblem = CheckView(kRightImageFile, pPair->pRightPixels.get(), rightError, pPair->iWidth, pPair->iHeight);
+        sProblem =
+            CheckView(kRightImageFile, pPair->pRightPixels.get(), rightError, pPair->iWidth, pPair->iHeight);
         if (sProblem.empty() && (pPair->iWidth != iLeftWidth || pPair->iHeight != iLeftHeight)) {
             sProblem = std::string(kLeftImageFile) + " is " + SizeText(iLeftWidth, iLeftHeight) + " but " +
                        kRightImageFile + " is " + SizeText(pPair->iWidth, pPair->iHeight);

@@ -40,9 +40,13 @@ PlatformWindow* PlatformCreateMainWindow(const char* title, int32_t width, int32
     return Active().createMainWindow(title, width, height);
 }
 
-void PlatformShowMainWindow(PlatformWindow* window) { Active().showMainWindow(window); }
+void PlatformShowMainWindow(PlatformWindow* window) {
+    Active().showMainWindow(window);
+}
 
-void PlatformDestroyWindow(PlatformWindow* window) { Active().destroyWindow(window); }
+void PlatformDestroyWindow(PlatformWindow* window) {
+    Active().destroyWindow(window);
+}
 
 void PlatformSetWindowTitle(PlatformWindow* window, const char* title) {
     Active().setWindowTitle(window, title);
@@ -59,13 +63,21 @@ void PlatformStopWindowSystem() {
     }
 }
 
-bool PlatformPeekMessage(PlatformMessage* message) { return Active().peekMessage(message); }
+bool PlatformPeekMessage(PlatformMessage* message) {
+    return Active().peekMessage(message);
+}
 
-bool PlatformIsQuitMessage(const PlatformMessage& message) { return Active().isQuitMessage(message); }
+bool PlatformIsQuitMessage(const PlatformMessage& message) {
+    return Active().isQuitMessage(message);
+}
 
-void PlatformTranslateMessage(const PlatformMessage& message) { Active().translateMessage(message); }
+void PlatformTranslateMessage(const PlatformMessage& message) {
+    Active().translateMessage(message);
+}
 
-void PlatformDispatchMessage(const PlatformMessage& message) { Active().dispatchMessage(message); }
+void PlatformDispatchMessage(const PlatformMessage& message) {
+    Active().dispatchMessage(message);
+}
 
 void PlatformShowMessageBox(const char* text, const char* caption) {
     Active().showMessageBox(text, caption);

@@ -4,7 +4,9 @@
 
 #include "platform/platform.h"
 
-FILE* PlatformOpenConsole() { return stdout; }
+FILE* PlatformOpenConsole() {
+    return stdout;
+}
 
 int64_t PlatformReadCounter() {
     return static_cast<int64_t>(std::chrono::steady_clock::now().time_since_epoch().count());

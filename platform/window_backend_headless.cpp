@@ -22,7 +22,9 @@ std::chrono::steady_clock::time_point lastStatus;
 struct PlatformWindowTag {
 } headlessWindow;
 
-void OnCloseSignal(int) { closeRequested = 1; }
+void OnCloseSignal(int) {
+    closeRequested = 1;
+}
 
 bool Start() {
     struct sigaction action {};
@@ -97,7 +99,6 @@ void ShowMessageBox(const char* text, const char* caption) {
 }  // namespace
 
 const WindowBackend kHeadlessBackend = {
-    "headless",     Start,          CreateMainWindow, ShowMainWindow,   DestroyWindow,
-    SetWindowTitle, DrawPixels,     Stop,             PeekMessage,      IsQuitMessage,
-    TranslateMessage, DispatchMessage, ShowMessageBox,
+    "headless", Start,       CreateMainWindow, ShowMainWindow,   DestroyWindow,   SetWindowTitle, DrawPixels,
+    Stop,       PeekMessage, IsQuitMessage,    TranslateMessage, DispatchMessage, ShowMessageBox,
 };

@@ -11,7 +11,9 @@ namespace {
 
 static_assert(sizeof(SDL_Event) <= sizeof(PlatformMessage::bytes), "an SDL event must fit a message");
 
-SDL_Window* ToSdl(PlatformWindow* window) { return reinterpret_cast<SDL_Window*>(window); }
+SDL_Window* ToSdl(PlatformWindow* window) {
+    return reinterpret_cast<SDL_Window*>(window);
+}
 
 SDL_Event ToEvent(const PlatformMessage& message) {
     SDL_Event event;
@@ -34,7 +36,8 @@ bool Start() {
 }
 
 PlatformWindow* CreateMainWindow(const char* title, int32_t width, int32_t height) {
-    SDL_Window* window = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    SDL_Window* window =
+        SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     return reinterpret_cast<PlatformWindow*>(window);
 }
 
@@ -43,9 +46,13 @@ void ShowMainWindow(PlatformWindow* window) {
     SDL_RaiseWindow(ToSdl(window));
 }
 
-void DestroyWindow(PlatformWindow* window) { SDL_DestroyWindow(ToSdl(window)); }
+void DestroyWindow(PlatformWindow* window) {
+    SDL_DestroyWindow(ToSdl(window));
+}
 
-void SetWindowTitle(PlatformWindow* window, const char* title) { SDL_SetWindowTitle(ToSdl(window), title); }
+void SetWindowTitle(PlatformWindow* window, const char* title) {
+    SDL_SetWindowTitle(ToSdl(window), title);
+}
 
 void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& rows) {
     SDL_Surface* target = SDL_GetWindowSurface(ToSdl(window));
@@ -54,8 +61,9 @@ void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& r
     }
     const Uint32 format = rows.bytesPerPixel == 4 ? SDL_PIXELFORMAT_BGRA32 : SDL_PIXELFORMAT_BGR24;
     // SDL only reads through this pointer; the surface is freed before returning.
-    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<unsigned char*>(rows.pixels), rows.width,
-                                                             rows.height, rows.bytesPerPixel * 8, rows.stride, format);
+    SDL_Surface* source =
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<unsigned char*>(rows.pixels), rows.width, rows.height,
+                                           rows.bytesPerPixel * 8, rows.stride, format);
     if (source == nullptr) {
         return;
     }
@@ -66,7 +74,9 @@ void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& r
     SDL_UpdateWindowSurface(ToSdl(window));
 }
 
-void Stop() { SDL_Quit(); }
+void Stop() {
+    SDL_Quit();
+}
 
 bool PeekMessage(PlatformMessage* message) {
     SDL_Event event;
@@ -78,7 +88,9 @@ bool PeekMessage(PlatformMessage* message) {
     return true;
 }
 
-bool IsQuitMessage(const PlatformMessage& message) { return ToEvent(message).type == SDL_QUIT; }
+bool IsQuitMessage(const PlatformMessage& message) {
+    return ToEvent(message).type == SDL_QUIT;
+}
 
 void TranslateMessage(const PlatformMessage&) {}
 
@@ -99,7 +111,6 @@ void ShowMessageBox(const char* text, const char* caption) {
 }  // namespace
 
 const WindowBackend kSdl2Backend = {
-    "sdl2",         Start,          CreateMainWindow, ShowMainWindow,   DestroyWindow,
-    SetWindowTitle, DrawPixels,     Stop,             PeekMessage,      IsQuitMessage,
-    TranslateMessage, DispatchMessage, ShowMessageBox,
+    "sdl2", Start,       CreateMainWindow, ShowMainWindow,   DestroyWindow,   SetWindowTitle, DrawPixels,
+    Stop,   PeekMessage, IsQuitMessage,    TranslateMessage, DispatchMessage, ShowMessageBox,
 };

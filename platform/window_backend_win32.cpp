@@ -14,7 +14,9 @@ static_assert(sizeof(MSG) <= sizeof(PlatformMessage::bytes), "a MSG must fit a m
 constexpr const char* kClassName = "KorrAppClass";
 constexpr int kIconResource = 101;
 
-HWND ToHwnd(PlatformWindow* window) { return reinterpret_cast<HWND>(window); }
+HWND ToHwnd(PlatformWindow* window) {
+    return reinterpret_cast<HWND>(window);
+}
 
 MSG ToMsg(const PlatformMessage& message) {
     MSG msg;
@@ -59,9 +61,13 @@ void ShowMainWindow(PlatformWindow* window) {
 }
 
 // After a normal close the window is gone already and this fails without effect.
-void DestroyWindow(PlatformWindow* window) { ::DestroyWindow(ToHwnd(window)); }
+void DestroyWindow(PlatformWindow* window) {
+    ::DestroyWindow(ToHwnd(window));
+}
 
-void SetWindowTitle(PlatformWindow* window, const char* title) { SetWindowTextA(ToHwnd(window), title); }
+void SetWindowTitle(PlatformWindow* window, const char* title) {
+    SetWindowTextA(ToHwnd(window), title);
+}
 
 // The rows are described as a top-down bitmap, so they show right side up.
 void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& rows) {
@@ -99,7 +105,9 @@ bool PeekMessage(PlatformMessage* message) {
     return true;
 }
 
-bool IsQuitMessage(const PlatformMessage& message) { return ToMsg(message).message == WM_QUIT; }
+bool IsQuitMessage(const PlatformMessage& message) {
+    return ToMsg(message).message == WM_QUIT;
+}
 
 void TranslateMessage(const PlatformMessage& message) {
     const MSG msg = ToMsg(message);
@@ -111,12 +119,13 @@ void DispatchMessage(const PlatformMessage& message) {
     DispatchMessageA(&msg);
 }
 
-void ShowMessageBox(const char* text, const char* caption) { MessageBoxA(nullptr, text, caption, MB_OK); }
+void ShowMessageBox(const char* text, const char* caption) {
+    MessageBoxA(nullptr, text, caption, MB_OK);
+}
 
 }  // namespace
 
 const WindowBackend kWin32Backend = {
-    "win32",        Start,          CreateMainWindow, ShowMainWindow,   DestroyWindow,
-    SetWindowTitle, DrawPixels,     Stop,             PeekMessage,      IsQuitMessage,
-    TranslateMessage, DispatchMessage, ShowMessageBox,
+    "win32", Start,       CreateMainWindow, ShowMainWindow,   DestroyWindow,   SetWindowTitle, DrawPixels,
+    Stop,    PeekMessage, IsQuitMessage,    TranslateMessage, DispatchMessage, ShowMessageBox,
 };

@@ -21,15 +21,14 @@ struct Surface {
 
 // Back to front; the first is the backdrop behind everything.
 const Surface kScene[] = {
-    {8, Shape::Rect, -100, -100, 700, 600, BrickWall},
-    {16, Shape::Rect, -100, 290, 700, 100, WoodPlanks},
-    {16, Shape::Rect, 28, -10, 82, 240, StripedBanner},
-    {24, Shape::Rect, 252, 148, 146, 196, CheckerBox},
-    {32, Shape::Disc, 318, 22, 111, 111, TargetDisc},
-    {40, Shape::Disc, 88, 178, 151, 151, SpottedBall},
+    {8, Shape::Rect, -100, -100, 700, 600, BrickWall},  {16, Shape::Rect, -100, 290, 700, 100, WoodPlanks},
+    {16, Shape::Rect, 28, -10, 82, 240, StripedBanner}, {24, Shape::Rect, 252, 148, 146, 196, CheckerBox},
+    {32, Shape::Disc, 318, 22, 111, 111, TargetDisc},   {40, Shape::Disc, 88, 178, 151, 151, SpottedBall},
 };
 
-Patch PatchAt(const Surface& s, int x, int y) { return {x - s.left, y - s.top, s.width, s.height}; }
+Patch PatchAt(const Surface& s, int x, int y) {
+    return {x - s.left, y - s.top, s.width, s.height};
+}
 
 bool Covers(const Surface& s, const Patch& p) {
     if (p.u < 0 || p.v < 0 || p.u >= s.width || p.v >= s.height) return false;

@@ -22,7 +22,9 @@ int Grain(int x, int y, uint32_t salt, int amount) {
     return static_cast<int>(Hash(x, y, salt) % static_cast<uint32_t>(2 * amount + 1)) - amount;
 }
 
-int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+int FloorDiv(int a, int b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
 
 // Smooth blotches in [0, 255]: random corner values blended across cellW x cellH cells.
 int Blotches(int x, int y, int cellW, int cellH, uint32_t salt) {
@@ -51,13 +53,21 @@ bool InDot(int x, int y, int cell, uint32_t salt) {
     return dx * dx + dy * dy <= r * r + r;  // + r rounds off the single-pixel nubs
 }
 
-uint8_t Clamp(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+uint8_t Clamp(int v) {
+    return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
 
-Bgr Rgb(int r, int g, int b) { return {Clamp(b), Clamp(g), Clamp(r)}; }
+Bgr Rgb(int r, int g, int b) {
+    return {Clamp(b), Clamp(g), Clamp(r)};
+}
 
 // (du, dv) in half pixels from the centre of a square footprint, so odd sizes stay symmetric.
-int CentredU(const Patch& p) { return 2 * p.u - (p.width - 1); }
-int CentredV(const Patch& p) { return 2 * p.v - (p.height - 1); }
+int CentredU(const Patch& p) {
+    return 2 * p.u - (p.width - 1);
+}
+int CentredV(const Patch& p) {
+    return 2 * p.v - (p.height - 1);
+}
 
 }  // namespace
 
@@ -77,8 +87,7 @@ Bgr BrickWall(const Patch& p) {
     const uint32_t h = Hash(col, row, 3);
     const int tone = static_cast<int>(h % 41u) - 20;
     const int warm = static_cast<int>((h >> 8) % 31u) - 15;
-    return Rgb((155 + tone + warm + grain + soot) * light / 100,
-               (78 + tone / 2 + grain + soot) * light / 100,
+    return Rgb((155 + tone + warm + grain + soot) * light / 100, (78 + tone / 2 + grain + soot) * light / 100,
                (58 + tone / 2 - warm / 2 + grain + soot) * light / 100);
 }
 

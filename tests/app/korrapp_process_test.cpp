@@ -31,14 +31,16 @@ protected:
     // No display can open under an unknown video driver: the program must go headless.
     std::unique_ptr<ChildProcess> Start(std::map<std::string, std::optional<std::string>> environment = {}) {
         environment.emplace("SDL_VIDEODRIVER", "no-such-driver");
-        ChildProcess::Options options{dir.path(), environment, dir.path() / "stdout.txt", dir.path() / "stderr.txt"};
+        ChildProcess::Options options{dir.path(), environment, dir.path() / "stdout.txt",
+                                      dir.path() / "stderr.txt"};
         return std::make_unique<ChildProcess>(KORRAPP_BINARY, options);
     }
     std::string Stdout() const { return ReadText(dir.path() / "stdout.txt"); }
     std::string Stderr() const { return ReadText(dir.path() / "stderr.txt"); }
     bool DepthWritten(const TestImage& expected) const {
         const TestImage depth = LoadTestBmp(dir.path() / "depth.bmp");
-        return depth.width == expected.width && depth.height == expected.height && depth.pixels == expected.pixels;
+        return depth.width == expected.width && depth.height == expected.height &&
+               depth.pixels == expected.pixels;
     }
 
     TempDir dir;
@@ -71,7 +73,8 @@ TEST_F(KorrAppProcess, MissingKernelSourceEndsWithoutAFrame) {
     SaveTestBmp(dir.path() / "im6.bmp", MakeTestImage(8, 8, 2));
     auto program = Start();
     EXPECT_EQ(program->Wait(60s), std::optional<int>(0));
-    EXPECT_TRUE(EndsWith(Stdout(), "Cannot read the kernel source test.cl from the working directory\n")) << Stdout();
+    EXPECT_TRUE(EndsWith(Stdout(), "Cannot read the kernel source test.cl from the working directory\n"))
+        << Stdout();
     EXPECT_FALSE(fs::exists(dir.path() / "depth.bmp"));
 }
 

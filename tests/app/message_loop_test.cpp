@@ -44,8 +44,8 @@ std::vector<std::string> RunScript(std::deque<std::string> script) {
 TEST(MessageLoop, OneFramePerIdleTurnAndEveryMessageBeforeTheNextFrame) {
     const auto journal = RunScript({"idle", "idle", "size", "paint", "idle", "quit"});
     const std::vector<std::string> expected = {
-        "frame",          "frame",           "translate size", "dispatch size", "translate paint",
-        "dispatch paint", "frame",           "translate quit", "dispatch quit",
+        "frame",          "frame", "translate size", "dispatch size", "translate paint",
+        "dispatch paint", "frame", "translate quit", "dispatch quit",
     };
     EXPECT_EQ(journal, expected);
 }

@@ -6,10 +6,10 @@
 #include <regex>
 
 #include "imageio/image_files.h"
+#include "tests/app/x11_close_request.h"
 #include "tests/support/child_process.h"
 #include "tests/support/frame_fixture.h"
 #include "tests/support/temp_dir.h"
-#include "tests/app/x11_close_request.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -58,15 +58,18 @@ TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
     LayOutRunFolder(dir.path(), left, MakeTestImage(450, 375, 22));
     // SDL unloads the X11 libraries it loaded, so LeakSanitizer cannot name, or
     // suppress, what they keep; the headless runs check the program's own leaks.
-    const std::map<std::string, std::optional<std::string>> environment = {{"LSAN_OPTIONS", "detect_leaks=0"}};
-    ChildProcess program(KORRAPP_BINARY, {dir.path(), environment, dir.path() / "stdout.txt", dir.path() / "stderr.txt"});
+    const std::map<std::string, std::optional<std::string>> environment = {
+        {"LSAN_OPTIONS", "detect_leaks=0"}};
+    ChildProcess program(KORRAPP_BINARY,
+                         {dir.path(), environment, dir.path() / "stdout.txt", dir.path() / "stderr.txt"});
 
     unsigned long window = 0;
     std::string title;
     const std::regex frameTitle(R"(Fps: \d+\.\d{6} - \d+\.\d{6} s, \d+\.\d{6} - \d+\.\d{6} s)");
     ASSERT_TRUE(WaitUntil(
         [&] {
-            const std::string found = RunCommand("xdotool search --pid " + std::to_string(program.pid()) + " 2>/dev/null");
+            const std::string found =
+                RunCommand("xdotool search --pid " + std::to_string(program.pid()) + " 2>/dev/null");
             window = found.empty() ? 0 : std::stoul(found.substr(0, found.find('\n')));
             title = window == 0 ? "" : RunCommand("xdotool getwindowname " + std::to_string(window));
             return std::regex_match(title, frameTitle);

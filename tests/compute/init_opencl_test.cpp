@@ -58,8 +58,8 @@ std::string ExpectedReport() {
     for (const cl::Device& device : devices) {
         report += "CommandQueue created on Device 0\n  " + device.getInfo<CL_DEVICE_NAME>() + "\n  " +
                   device.getInfo<CL_DEVICE_VENDOR>() + "\n  " + device.getInfo<CL_DEVICE_VERSION>() + "\n";
-        report += "  CL_DEVICE_MAX_COMPUTE_UNITS: " + std::to_string(device.getInfo<CL_DEVICE_MAX_COMPUTE_UNITS>()) +
-                  "\n";
+        report += "  CL_DEVICE_MAX_COMPUTE_UNITS: " +
+                  std::to_string(device.getInfo<CL_DEVICE_MAX_COMPUTE_UNITS>()) + "\n";
         report += "  CL_DEVICE_MAX_WORK_ITEM_DIMENSIONS: " +
                   std::to_string(device.getInfo<CL_DEVICE_MAX_WORK_ITEM_DIMENSIONS>()) + "\n";
         report += "  CL_DEVICE_MAX_WORK_ITEM_SIZES:";
@@ -72,7 +72,9 @@ std::string ExpectedReport() {
     return report + "Build Log:\n";
 }
 
-size_t BufferBytes(const cl::Buffer& buffer) { return buffer.getInfo<CL_MEM_SIZE>(); }
+size_t BufferBytes(const cl::Buffer& buffer) {
+    return buffer.getInfo<CL_MEM_SIZE>();
+}
 
 TEST(InitOpenCL, PrintsTheReportAndFillsTheState) {
     const SetupRun run = RunSetup(ReadKernelSource().c_str());
@@ -123,7 +125,8 @@ TEST(InitOpenCL, KernelFailuresPrintTheStatusAndStopSetup) {
 }
 
 TEST(InitOpenCL, BuildErrorsReachTheLog) {
-    const SetupRun run = RunSetup("__kernel void DecimateImage(__global uchar* p) { undeclared_name = 1; }\n");
+    const SetupRun run =
+        RunSetup("__kernel void DecimateImage(__global uchar* p) { undeclared_name = 1; }\n");
     EXPECT_FALSE(run.result);
     EXPECT_NE(run.report.find("undeclared_name"), std::string::npos) << run.report;
 }

@@ -14,7 +14,7 @@ void Put32(std::vector<unsigned char>& out, uint32_t value) {
 
 }  // namespace
 
-std::vector<unsigned char> BmpFileSpec::Bytes() const {
+std::vector<unsigned char> BmpFields::Bytes() const {
     std::vector<unsigned char> info;
     Put32(info, infoSize);
     Put32(info, static_cast<uint32_t>(width));
@@ -32,8 +32,8 @@ std::vector<unsigned char> BmpFileSpec::Bytes() const {
     for (uint32_t entry : palette) Put32(info, entry);
 
     std::vector<unsigned char> file = {'B', 'M'};
-    const uint32_t offset = pixelOffset >= 0 ? static_cast<uint32_t>(pixelOffset)
-                                             : static_cast<uint32_t>(14 + info.size());
+    const uint32_t offset =
+        pixelOffset >= 0 ? static_cast<uint32_t>(pixelOffset) : static_cast<uint32_t>(14 + info.size());
     Put32(file, static_cast<uint32_t>(14 + info.size() + pixels.size()));
     Put32(file, 0);
     Put32(file, offset);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-struct BmpFileSpec {
+struct BmpFields {
     uint32_t infoSize = 40;
     int32_t width = 1;
     int32_t height = 1;

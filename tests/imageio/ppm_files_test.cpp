@@ -97,8 +97,7 @@ TEST_F(PpmFiles, BadHeadersAreRefusedAndLeaveTheOutParametersAlone) {
 TEST_F(PpmFiles, ShortRasterReadsAsZero) {
     const Loaded r = Load("P6\n2 2\n255\n", {1, 2, 3, 4, 5, 6, 7});
     ASSERT_NE(r.pixels, nullptr);
-    EXPECT_EQ(Bytes(r.pixels.get(), r.pixels.get() + 12),
-              (Bytes{0, 0, 7, 0, 0, 0, 3, 2, 1, 6, 5, 4}));
+    EXPECT_EQ(Bytes(r.pixels.get(), r.pixels.get() + 12), (Bytes{0, 0, 7, 0, 0, 0, 3, 2, 1, 6, 5, 4}));
 }
 
 TEST_F(PpmFiles, WriterOutputRoundTripsAtOddWidth) {

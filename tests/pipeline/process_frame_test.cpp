@@ -48,9 +48,7 @@ std::string ProcessFrameTest::setupReport;
 
 // The whole output, column 0 and the last odd row included, matches the reference.
 TEST_F(ProcessFrameTest, DepthImageIsTheRoundedHalfOfTheLeftView) {
-    const struct {
-        int32_t width, height;
-    } sizes[] = {{450, 375}, {7, 5}, {2, 2}, {449, 3}, {900, 100}};
+    const struct { int32_t width, height; } sizes[] = {{450, 375}, {7, 5}, {2, 2}, {449, 3}, {900, 100}};
     for (const auto& size : sizes) {
         const TestImage left = MakeTestImage(size.width, size.height, 1);
         LayOutRunFolder(dir.path(), left, MakeTestImage(size.width, size.height, 2));
@@ -85,7 +83,10 @@ struct BadPair {
 
 TEST_F(ProcessFrameTest, BadPairsAreReportedOnceAndLeaveDepthAlone) {
     const BadPair cases[] = {
-        {"right view missing", MakeTestImage(8, 8, 1), {}, false,
+        {"right view missing",
+         MakeTestImage(8, 8, 1),
+         {},
+         false,
          "Waiting for a usable stereo pair: im6.bmp cannot be opened\n"},
         {"sizes differ", MakeTestImage(8, 8, 1), MakeTestImage(10, 8, 2), true,
          "Waiting for a usable stereo pair: im2.bmp is 8 x 8 pixels but im6.bmp is 10 x 8 pixels\n"},

@@ -61,7 +61,9 @@ ChildProcess::~ChildProcess() {
     }
 }
 
-void ChildProcess::Signal(int signalNumber) { kill(pid_, signalNumber); }
+void ChildProcess::Signal(int signalNumber) {
+    kill(pid_, signalNumber);
+}
 
 std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
     if (status_) {

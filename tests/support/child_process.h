@@ -1,10 +1,10 @@
 #pragma once
+#include <sys/types.h>
 #include <chrono>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <thread>
 
 // A program started in its own working directory, its output kept in files.

@@ -15,7 +15,9 @@ const StereoSample& Sample() {
     return sample;
 }
 
-int DisparityAt(const StereoSample& s, int x, int y) { return s.disparity[y * s.width + x]; }
+int DisparityAt(const StereoSample& s, int x, int y) {
+    return s.disparity[y * s.width + x];
+}
 
 bool SamePixel(const std::vector<unsigned char>& a, int x, const std::vector<unsigned char>& b, int bx, int y,
                int width) {
