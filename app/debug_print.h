@@ -1,12 +1,19 @@
 #pragma once
 // The diagnostic print: printf-style, no prefix, no time stamp, no added line end.
-// Each sink is switched when the program is built.
+// Each sink is switched when the program is built (a build may set the switches
+// with -D; the sinks that are off still compile).
 
 #include <cstdio>
 
+#ifndef DEBUG_TO_CONSOLE
 #define DEBUG_TO_CONSOLE 1
+#endif
+#ifndef DEBUG_TO_LOGFILE
 #define DEBUG_TO_LOGFILE 0
+#endif
+#ifndef DEBUG_TO_MESSAGEBOX
 #define DEBUG_TO_MESSAGEBOX 0
+#endif
 
 // The console stream, opened at the first call.
 FILE* GetConsoleStream();

@@ -65,6 +65,7 @@ TEST_F(KorrAppProcess, HeadlessRunWritesDepthAndStopsCleanlyOnSignals) {
         const std::string err = Stderr();
         EXPECT_NE(err.find("No display could be opened"), std::string::npos) << err;
         EXPECT_TRUE(DepthWritten(expected));
+        EXPECT_FALSE(fs::exists(dir.path() / "log.txt")) << "the log sink is off";
     }
 }
 

@@ -337,19 +337,4 @@ TEST_F(BmpReader, MissingFileOrFolderCannotBeOpened) {
     EXPECT_EQ(LoadBmpRgba(nullptr, &width, &height), nullptr);  // and no error argument
 }
 
-TEST(ImageFileErrorTest, EachErrorHasItsOwnLowerCasePhrase) {
-    const ImageFileError all[] = {ImageFileError::None,          ImageFileError::CannotOpen,
-                                  ImageFileError::NotThisFormat, ImageFileError::Unsupported,
-                                  ImageFileError::TooLarge,      ImageFileError::Corrupt};
-    std::vector<std::string> seen;
-    for (const ImageFileError e : all) {
-        const std::string phrase = DescribeImageFileError(e);
-        ASSERT_FALSE(phrase.empty());
-        EXPECT_TRUE(phrase[0] >= 'a' && phrase[0] <= 'z') << phrase;
-        EXPECT_EQ(std::count(seen.begin(), seen.end(), phrase), 0) << phrase;
-        seen.push_back(phrase);
-    }
-    EXPECT_NE(DescribeImageFileError(static_cast<ImageFileError>(99)), nullptr);
-}
-
 }  // namespace

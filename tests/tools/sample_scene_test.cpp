@@ -58,15 +58,6 @@ uint64_t Fnv1a(uint64_t h, const std::vector<unsigned char>& bytes) {
     return h;
 }
 
-TEST(SampleScene, HasTheSizeOfTheProgramsInput) {
-    const StereoSample& s = Sample();
-    ASSERT_EQ(s.width, 450);
-    ASSERT_EQ(s.height, 375);
-    EXPECT_EQ(s.left.size(), 450u * 375u * 3u);
-    EXPECT_EQ(s.right.size(), 450u * 375u * 3u);
-    EXPECT_EQ(s.disparity.size(), 450u * 375u);
-}
-
 TEST(SampleScene, EveryDepthIsOneOfTheStatedOnesAndAllAreSeen) {
     const std::set<int> seen(Sample().disparity.begin(), Sample().disparity.end());
     EXPECT_EQ(seen, (std::set<int>{8, 16, 24, 32, 40}));
@@ -95,13 +86,6 @@ TEST(SampleScene, NoPatchOfEitherViewIsFlat) {
     const StereoSample& s = Sample();
     EXPECT_GE(SmallestBlockContrast(s.left, s.width, s.height, 9), 12);
     EXPECT_GE(SmallestBlockContrast(s.right, s.width, s.height, 9), 12);
-}
-
-TEST(SampleScene, SameBytesOnEveryCall) {
-    const StereoSample again = GenerateSampleScene();
-    EXPECT_TRUE(again.left == Sample().left);
-    EXPECT_TRUE(again.right == Sample().right);
-    EXPECT_TRUE(again.disparity == Sample().disparity);
 }
 
 // Pins the bytes across compilers and platforms; change it only with a deliberate scene change.
