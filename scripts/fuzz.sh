@@ -39,10 +39,15 @@ for target in bmp_reader_fuzz ppm_reader_fuzz; do
   echo "fuzz.sh: running $target for ${seconds}s"
   # -timeout turns a hang into a reported failure; -max_len keeps inputs small
   # enough for many runs a second while still covering whole headers and rows.
-  if ! "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -max_len=65536 \
+  # Its progress lines go to a log; the summary, or the failure, is shown.
+  log="$build/$target.log"
+  if "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -max_len=65536 \
       -print_final_stats=1 -artifact_prefix="$build/crashes/$target-" \
-      "$build/corpus/$target"; then
-    echo "fuzz.sh: $target failed; see $build/crashes/"
+      "$build/corpus/$target" 2> "$log"; then
+    grep -E '^(Done|stat::)' "$log"
+  else
+    tail -n 60 "$log"
+    echo "fuzz.sh: $target failed; see $build/crashes/ and $log"
     status=1
   fi
 done

@@ -7,16 +7,23 @@ cd "$(dirname "$0")/.."
 scripts/install_deps.sh
 jobs="$(nproc)"
 screen=(-s "-screen 0 1600x900x24")
+summary="$(mktemp)"
+trap 'rm -f "$summary"' EXIT
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
-xvfb-run -a "${screen[@]}" ctest --test-dir build --output-on-failure -j"$jobs"
+xvfb-run -a "${screen[@]}" ctest --test-dir build --output-on-failure -j"$jobs" | tee -a "$summary"
 
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKORRAPP_BUILD_BENCHMARKS=OFF \
   -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize"
 cmake --build build-sanitize -j"$jobs"
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
-  xvfb-run -a "${screen[@]}" ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+  xvfb-run -a "${screen[@]}" ctest --test-dir build-sanitize --output-on-failure -j"$jobs" | tee -a "$summary"
 
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+# Every step above stops the script on a failure, so reaching here means all passed.
+runs="$(grep -Eo 'tests failed out of [0-9]+' "$summary" | awk '{total += $NF} END {print total + 0}')"
+skipped="$(grep -c '(Skipped)$' "$summary" || true)"
+echo "tests: $((runs - skipped)) passed, 0 failed, $skipped skipped"
