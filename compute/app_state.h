@@ -34,7 +34,7 @@ struct AppState {
 
 extern AppState appState;
 
-// Width or height of a pyramid level: the base halved `level` times.
+// A width or height halved `level` times, as from one pyramid level to the next.
 constexpr int32_t PyramidLevelSize(int32_t baseSize, int level) {
     return baseSize >> level;
 }

@@ -1,15 +1,16 @@
 #include "compute/load_text_file.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 std::optional<std::string> LoadTextFile(const std::string& fileName) {
+    // Asking the file system first turns a folder or a device into a plain failure
+    // instead of a nonsense size to reserve.
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(fileName, ec);
     std::ifstream ifsFile(fileName);
-    if (!ifsFile.seekg(0, std::ios::end)) {
-        return std::nullopt;
-    }
-    const std::streamoff size = ifsFile.tellg();
-    if (size < 0 || !ifsFile.seekg(0, std::ios::beg)) {
+    if (ec || !ifsFile) {
         return std::nullopt;
     }
     std::string str;

@@ -77,12 +77,8 @@ void ProcessFrame() {
 
     LaunchDecimate(iWidth, iHeight);
 
-    int32_t iOutputWidth = iWidth;
-    int32_t iOutputHeight = iHeight;
-    for (int level = 0; level < kLevelCount; ++level) {
-        iOutputWidth /= 2;
-        iOutputHeight /= 2;
-    }
+    const int32_t iOutputWidth = PyramidLevelSize(iWidth, kLevelCount);
+    const int32_t iOutputHeight = PyramidLevelSize(iHeight, kLevelCount);
     // Zeroed, so a failed launch or read-back never puts stray memory into the file.
     const size_t outputBytes = ImageBytes(iOutputWidth, iOutputHeight, kPyramidBytesPerPixel);
     std::unique_ptr<unsigned char[]> pOutput(new unsigned char[outputBytes]());

@@ -1,6 +1,5 @@
 #include "pipeline/stereo_input.h"
 
-#include <cstdio>
 #include <string>
 
 #include "app/debug_print.h"

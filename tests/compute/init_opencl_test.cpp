@@ -18,10 +18,14 @@ struct SetupRun {
     std::string report;
 };
 
+constexpr const char* kFolderInstead = "<a folder>";
+
 // Runs the setup afresh in a folder holding `kernelSource` as test.cl (none if null).
 SetupRun RunSetup(const char* kernelSource) {
     TempDir dir;
-    if (kernelSource != nullptr) {
+    if (kernelSource == kFolderInstead) {
+        fs::create_directory(dir.path() / "test.cl");
+    } else if (kernelSource != nullptr) {
         std::ofstream(dir.file("test.cl")) << kernelSource;
     }
     ScopedWorkingDirectory cwd(dir.path());
@@ -92,14 +96,16 @@ TEST(InitOpenCL, PrintsTheReportAndFillsTheState) {
     EXPECT_EQ(appState.vKernelEvents.size(), 1u);
 }
 
-TEST(InitOpenCL, MissingKernelSourceIsNamedAndStopsSetup) {
-    const SetupRun run = RunSetup(nullptr);
-    EXPECT_FALSE(run.result);
-    const std::string line = "Cannot read the kernel source test.cl from the working directory\n";
-    ASSERT_GE(run.report.size(), line.size());
-    EXPECT_EQ(run.report.substr(run.report.size() - line.size()), line);
-    EXPECT_EQ(run.report.find("Build Log:"), std::string::npos);
-    EXPECT_EQ(appState.clKernel(), nullptr);
+TEST(InitOpenCL, UnreadableKernelSourceIsNamedAndStopsSetup) {
+    for (const char* source : {static_cast<const char*>(nullptr), kFolderInstead}) {
+        const SetupRun run = RunSetup(source);
+        EXPECT_FALSE(run.result);
+        const std::string line = "Cannot read the kernel source test.cl from the working directory\n";
+        ASSERT_GE(run.report.size(), line.size());
+        EXPECT_EQ(run.report.substr(run.report.size() - line.size()), line);
+        EXPECT_EQ(run.report.find("Build Log:"), std::string::npos);
+        EXPECT_EQ(appState.clKernel(), nullptr);
+    }
 }
 
 TEST(InitOpenCL, KernelFailuresPrintTheStatusAndStopSetup) {
