@@ -6,7 +6,7 @@ packages=(
   cmake g++ clang libclang-rt-14-dev
   ocl-icd-opencl-dev opencl-headers opencl-clhpp-headers pocl-opencl-icd
   libsdl2-dev libx11-dev libgtest-dev libbenchmark-dev libpng-dev
-  xvfb xdotool imagemagick
+  xvfb xauth xdotool imagemagick
 )
 
 missing=()
@@ -26,4 +26,4 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
