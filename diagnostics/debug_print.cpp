@@ -1,4 +1,4 @@
-#include "app/debug_print.h"
+#include "diagnostics/debug_print.h"
 
 #include <cstdarg>
 
