@@ -4,8 +4,10 @@
 #include "app/message_loop.h"
 #include "compute/app_state.h"
 #include "compute/init_opencl.h"
+#include "diagnostics/debug_print.h"
 #include "pipeline/process_frame.h"
 #include "platform/platform.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -39,6 +41,8 @@ int main() {
     if (bReady) {
         PlatformMessages messages;
         RunMessageLoop(messages, ProcessFrame);
+    } else if (PlatformConsoleClosesWithProcess()) {
+        ShowDebugOutputInMessageBox();  // the reason, once the console is gone
     }
 
     PlatformDestroyWindow(hWnd);

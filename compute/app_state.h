@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "compute/opencl.h"
+#include "compute/opencl_bindings.h"
 
 struct PlatformWindow;
 

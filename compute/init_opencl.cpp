@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/debug_print.h"
+#include "diagnostics/debug_print.h"
 #include "compute/app_state.h"
 #include "compute/kernel_build.h"
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/debug_print.h"
+#include "diagnostics/debug_print.h"
 #include "compute/app_state.h"
 #include "compute/load_text_file.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "compute/opencl.h"
+#include "compute/opencl_bindings.h"
 
 constexpr const char* kKernelSourceFile = "test.cl";
 constexpr const char* kKernelName = "DecimateImage";

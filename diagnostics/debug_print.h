@@ -4,6 +4,7 @@
 // with -D; the sinks that are off still compile).
 
 #include <cstdio>
+#include <string>
 
 #ifndef DEBUG_TO_CONSOLE
 #define DEBUG_TO_CONSOLE 1
@@ -26,3 +27,9 @@ __attribute__((format(printf, 1, 2)))
 void DebugPrint(const char* format, ...);
 
 #define DEBUG_PRINT(...) DebugPrint(__VA_ARGS__)
+
+// The end of everything printed so far, whatever the sinks: as much as a message box
+// shows (2047 bytes), starting at a line's start where a cut was needed.
+std::string RecentDebugOutput();
+// Shows that in a message box, for a reason to stop that must outlast the console.
+void ShowDebugOutputInMessageBox();

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/system.h"
 
 int64_t GetCounterFrequency() {
     return PlatformCounterFrequency();

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/debug_print.h"
+#include "diagnostics/debug_print.h"
 #include "compute/app_state.h"
 #include "display/draw_image.h"
 #include "imageio/image_files.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/debug_print.h"
+#include "diagnostics/debug_print.h"
 #include "compute/app_state.h"
 #include "imageio/image_files.h"
 

@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include <cstdio>
+
 #include "platform/window_backend.h"
 
 namespace {
@@ -15,70 +17,80 @@ const WindowBackend* const kCandidates[] = {
     &kHeadlessBackend,
 #endif
 };
-constexpr int kCandidateCount = static_cast<int>(sizeof(kCandidates) / sizeof(kCandidates[0]));
 
-const WindowBackend* activeBackend = nullptr;
+// Before a backend has started and after it stopped there is no window: nothing is
+// drawn, no title is set and no message is pending.
+const WindowBackend kNoWindowSystem = {
+    [] { return false; },
+    nullptr,
+    [](const char*, int32_t, int32_t) -> PlatformWindow* { return nullptr; },
+    [](PlatformWindow*) {},
+    [](PlatformWindow*) {},
+    [](PlatformWindow*, const char*) {},
+    [](PlatformWindow*, int32_t, int32_t, const PixelRows&) {},
+    [] {},
+    [](PlatformMessage*) { return false; },
+    [](const PlatformMessage&) { return false; },
+    [](const PlatformMessage&) {},
+    [](const PlatformMessage&) {},
+};
 
-// Before the window system starts, the last resort answers: it needs no start.
-const WindowBackend& Active() {
-    return activeBackend != nullptr ? *activeBackend : *kCandidates[kCandidateCount - 1];
-}
+const WindowBackend* activeBackend = &kNoWindowSystem;
 
 }  // namespace
 
 bool PlatformStartWindowSystem() {
+    bool bEarlierFailed = false;
     for (const WindowBackend* backend : kCandidates) {
         if (backend->start()) {
+            if (bEarlierFailed && backend->fallbackNotice != nullptr) {
+                std::fputs(backend->fallbackNotice, stderr);
+            }
             activeBackend = backend;
             return true;
         }
+        bEarlierFailed = true;
     }
     return false;
 }
 
 PlatformWindow* PlatformCreateMainWindow(const char* title, int32_t width, int32_t height) {
-    return Active().createMainWindow(title, width, height);
+    return activeBackend->createMainWindow(title, width, height);
 }
 
 void PlatformShowMainWindow(PlatformWindow* window) {
-    Active().showMainWindow(window);
+    activeBackend->showMainWindow(window);
 }
 
 void PlatformDestroyWindow(PlatformWindow* window) {
-    Active().destroyWindow(window);
+    activeBackend->destroyMainWindow(window);
 }
 
 void PlatformSetWindowTitle(PlatformWindow* window, const char* title) {
-    Active().setWindowTitle(window, title);
+    activeBackend->setWindowTitle(window, title);
 }
 
 void PlatformDrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& rows) {
-    Active().drawPixels(window, x, y, rows);
+    activeBackend->drawPixels(window, x, y, rows);
 }
 
 void PlatformStopWindowSystem() {
-    if (activeBackend != nullptr) {
-        activeBackend->stop();
-        activeBackend = nullptr;
-    }
+    activeBackend->stop();
+    activeBackend = &kNoWindowSystem;
 }
 
 bool PlatformPeekMessage(PlatformMessage* message) {
-    return Active().peekMessage(message);
+    return activeBackend->takeMessage(message);
 }
 
 bool PlatformIsQuitMessage(const PlatformMessage& message) {
-    return Active().isQuitMessage(message);
+    return activeBackend->isQuitMessage(message);
 }
 
 void PlatformTranslateMessage(const PlatformMessage& message) {
-    Active().translateMessage(message);
+    activeBackend->translateMessage(message);
 }
 
 void PlatformDispatchMessage(const PlatformMessage& message) {
-    Active().dispatchMessage(message);
-}
-
-void PlatformShowMessageBox(const char* text, const char* caption) {
-    Active().showMessageBox(text, caption);
+    activeBackend->dispatchMessage(message);
 }

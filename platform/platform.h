@@ -1,9 +1,9 @@
 #pragma once
 // The one door to the window system. Everything above it is portable; each backend
 // (Win32, SDL2, headless) implements the same list and no OS type crosses this header.
+// The console, the message box and the counter are apart, in platform/system.h.
 
 #include <cstdint>
-#include <cstdio>
 
 struct PlatformWindow;  // opaque: a window of whichever backend runs
 
@@ -36,11 +36,3 @@ bool PlatformPeekMessage(PlatformMessage* message);  // false when none is pendi
 bool PlatformIsQuitMessage(const PlatformMessage& message);
 void PlatformTranslateMessage(const PlatformMessage& message);
 void PlatformDispatchMessage(const PlatformMessage& message);
-
-// Console and message box.
-FILE* PlatformOpenConsole();  // the stream for diagnostics; opened at the first call
-void PlatformShowMessageBox(const char* text, const char* caption);
-
-// Performance counter: a monotonic 64-bit tick count and its fixed frequency.
-int64_t PlatformReadCounter();
-int64_t PlatformCounterFrequency();

@@ -1,11 +1,19 @@
-// Console and clock where the process already has a terminal: standard output is
-// the console, and the steady clock is the performance counter.
+// Where the process already has a terminal: standard output is the console, a message
+// box is a line on standard error, and the steady clock is the performance counter.
 #include <chrono>
 
-#include "platform/platform.h"
+#include "platform/system.h"
 
 FILE* PlatformOpenConsole() {
     return stdout;
+}
+
+bool PlatformConsoleClosesWithProcess() {
+    return false;
+}
+
+void PlatformShowMessageBox(const char* text, const char* caption) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
 }
 
 int64_t PlatformReadCounter() {

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/system.h"
 
 // A GUI process has no console until it makes one; it does so at its first message.
 FILE* PlatformOpenConsole() {
@@ -16,6 +16,15 @@ FILE* PlatformOpenConsole() {
         bConsoleToOpen = false;
     }
     return stdout;
+}
+
+// The console that AllocConsole made closes when the process ends.
+bool PlatformConsoleClosesWithProcess() {
+    return true;
+}
+
+void PlatformShowMessageBox(const char* text, const char* caption) {
+    MessageBoxA(nullptr, text, caption, MB_OK);
 }
 
 int64_t PlatformReadCounter() {

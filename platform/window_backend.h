@@ -4,19 +4,20 @@
 #include "platform/platform.h"
 
 struct WindowBackend {
-    const char* name;
     bool (*start)();  // false: this backend cannot run here (no display)
+    // Told on standard error when this backend runs because an earlier one could not
+    // start; null when there is nothing to tell.
+    const char* fallbackNotice;
     PlatformWindow* (*createMainWindow)(const char* title, int32_t width, int32_t height);
     void (*showMainWindow)(PlatformWindow* window);
-    void (*destroyWindow)(PlatformWindow* window);
+    void (*destroyMainWindow)(PlatformWindow* window);
     void (*setWindowTitle)(PlatformWindow* window, const char* title);
     void (*drawPixels)(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& rows);
     void (*stop)();
-    bool (*peekMessage)(PlatformMessage* message);
+    bool (*takeMessage)(PlatformMessage* message);
     bool (*isQuitMessage)(const PlatformMessage& message);
     void (*translateMessage)(const PlatformMessage& message);
     void (*dispatchMessage)(const PlatformMessage& message);
-    void (*showMessageBox)(const char* text, const char* caption);
 };
 
 // Defined by the backend files the build selects.

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/window_backend.h"
@@ -35,7 +36,6 @@ bool Start() {
     sigaction(SIGTERM, &action, nullptr);
     closeRequested = 0;
     quitDelivered = false;
-    std::fprintf(stderr, "No display could be opened: running headless until interrupted (Ctrl+C).\n");
     return true;
 }
 
@@ -45,7 +45,7 @@ PlatformWindow* CreateMainWindow(const char*, int32_t, int32_t) {
 
 void ShowMainWindow(PlatformWindow*) {}
 
-void DestroyWindow(PlatformWindow*) {
+void DestroyMainWindow(PlatformWindow*) {
     if (statusLineShown) {
         std::fputc('\n', stderr);
         statusLineShown = false;
@@ -73,7 +73,7 @@ void Stop() {
     std::signal(SIGTERM, SIG_DFL);
 }
 
-bool PeekMessage(PlatformMessage* message) {
+bool TakeMessage(PlatformMessage* message) {
     if (closeRequested == 0 || quitDelivered) {
         return false;
     }
@@ -88,17 +88,23 @@ bool IsQuitMessage(const PlatformMessage& message) {
     return id == kQuitMessage;
 }
 
-void TranslateMessage(const PlatformMessage&) {}
+void TranslateTakenMessage(const PlatformMessage&) {}
 
-void DispatchMessage(const PlatformMessage&) {}
-
-void ShowMessageBox(const char* text, const char* caption) {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-}
+void DispatchTakenMessage(const PlatformMessage&) {}
 
 }  // namespace
 
 const WindowBackend kHeadlessBackend = {
-    "headless", Start,       CreateMainWindow, ShowMainWindow,   DestroyWindow,   SetWindowTitle, DrawPixels,
-    Stop,       PeekMessage, IsQuitMessage,    TranslateMessage, DispatchMessage, ShowMessageBox,
+    Start,
+    "No display could be opened: running headless until interrupted (Ctrl+C).\n",
+    CreateMainWindow,
+    ShowMainWindow,
+    DestroyMainWindow,
+    SetWindowTitle,
+    DrawPixels,
+    Stop,
+    TakeMessage,
+    IsQuitMessage,
+    TranslateTakenMessage,
+    DispatchTakenMessage,
 };

@@ -46,7 +46,7 @@ void ShowMainWindow(PlatformWindow* window) {
     SDL_RaiseWindow(ToSdl(window));
 }
 
-void DestroyWindow(PlatformWindow* window) {
+void DestroyMainWindow(PlatformWindow* window) {
     SDL_DestroyWindow(ToSdl(window));
 }
 
@@ -78,7 +78,7 @@ void Stop() {
     SDL_Quit();
 }
 
-bool PeekMessage(PlatformMessage* message) {
+bool TakeMessage(PlatformMessage* message) {
     SDL_Event event;
     if (SDL_PollEvent(&event) == 0) {
         return false;
@@ -92,10 +92,10 @@ bool IsQuitMessage(const PlatformMessage& message) {
     return ToEvent(message).type == SDL_QUIT;
 }
 
-void TranslateMessage(const PlatformMessage&) {}
+void TranslateTakenMessage(const PlatformMessage&) {}
 
 // Closing the window quits, whatever SDL's hint about the last window says.
-void DispatchMessage(const PlatformMessage& message) {
+void DispatchTakenMessage(const PlatformMessage& message) {
     const SDL_Event event = ToEvent(message);
     if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
         SDL_Event quit{};
@@ -104,13 +104,19 @@ void DispatchMessage(const PlatformMessage& message) {
     }
 }
 
-void ShowMessageBox(const char* text, const char* caption) {
-    SDL_ShowSimpleMessageBox(0, caption, text, nullptr);
-}
-
 }  // namespace
 
 const WindowBackend kSdl2Backend = {
-    "sdl2", Start,       CreateMainWindow, ShowMainWindow,   DestroyWindow,   SetWindowTitle, DrawPixels,
-    Stop,   PeekMessage, IsQuitMessage,    TranslateMessage, DispatchMessage, ShowMessageBox,
+    Start,
+    nullptr,
+    CreateMainWindow,
+    ShowMainWindow,
+    DestroyMainWindow,
+    SetWindowTitle,
+    DrawPixels,
+    Stop,
+    TakeMessage,
+    IsQuitMessage,
+    TranslateTakenMessage,
+    DispatchTakenMessage,
 };

@@ -61,8 +61,8 @@ void ShowMainWindow(PlatformWindow* window) {
 }
 
 // After a normal close the window is gone already and this fails without effect.
-void DestroyWindow(PlatformWindow* window) {
-    ::DestroyWindow(ToHwnd(window));
+void DestroyMainWindow(PlatformWindow* window) {
+    DestroyWindow(ToHwnd(window));
 }
 
 void SetWindowTitle(PlatformWindow* window, const char* title) {
@@ -95,7 +95,7 @@ void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& r
 
 void Stop() {}
 
-bool PeekMessage(PlatformMessage* message) {
+bool TakeMessage(PlatformMessage* message) {
     MSG msg;
     if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) == 0) {
         return false;
@@ -109,23 +109,29 @@ bool IsQuitMessage(const PlatformMessage& message) {
     return ToMsg(message).message == WM_QUIT;
 }
 
-void TranslateMessage(const PlatformMessage& message) {
+void TranslateTakenMessage(const PlatformMessage& message) {
     const MSG msg = ToMsg(message);
-    ::TranslateMessage(&msg);
+    TranslateMessage(&msg);
 }
 
-void DispatchMessage(const PlatformMessage& message) {
+void DispatchTakenMessage(const PlatformMessage& message) {
     const MSG msg = ToMsg(message);
     DispatchMessageA(&msg);
-}
-
-void ShowMessageBox(const char* text, const char* caption) {
-    MessageBoxA(nullptr, text, caption, MB_OK);
 }
 
 }  // namespace
 
 const WindowBackend kWin32Backend = {
-    "win32", Start,       CreateMainWindow, ShowMainWindow,   DestroyWindow,   SetWindowTitle, DrawPixels,
-    Stop,    PeekMessage, IsQuitMessage,    TranslateMessage, DispatchMessage, ShowMessageBox,
+    Start,
+    nullptr,
+    CreateMainWindow,
+    ShowMainWindow,
+    DestroyMainWindow,
+    SetWindowTitle,
+    DrawPixels,
+    Stop,
+    TakeMessage,
+    IsQuitMessage,
+    TranslateTakenMessage,
+    DispatchTakenMessage,
 };

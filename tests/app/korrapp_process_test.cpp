@@ -62,8 +62,9 @@ TEST_F(KorrAppProcess, HeadlessRunWritesDepthAndStopsCleanlyOnSignals) {
         EXPECT_EQ(out.rfind("Successfull creation context on platform:\n  ", 0), 0u) << out;
         EXPECT_NE(out.find("CommandQueue created on Device 0\n"), std::string::npos) << out;
         EXPECT_NE(out.find("Build Log:\n"), std::string::npos) << out;
+        // Told only where a display was tried and could not be opened.
         const std::string err = Stderr();
-        EXPECT_NE(err.find("No display could be opened"), std::string::npos) << err;
+        EXPECT_EQ(err.find("No display could be opened") != std::string::npos, KORRAPP_TRIES_DISPLAY) << err;
         EXPECT_TRUE(DepthWritten(expected));
         EXPECT_FALSE(fs::exists(dir.path() / "log.txt")) << "the log sink is off";
     }
