@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/debug_print.h"
 #include "compute/app_state.h"
 #include "compute/kernel_build.h"
+#include "diagnostics/debug_print.h"
 
 namespace {
 

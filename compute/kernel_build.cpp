@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "diagnostics/debug_print.h"
 #include "compute/app_state.h"
 #include "compute/load_text_file.h"
+#include "diagnostics/debug_print.h"
 
 namespace {
 

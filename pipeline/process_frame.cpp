@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "diagnostics/debug_print.h"
 #include "compute/app_state.h"
+#include "diagnostics/debug_print.h"
 #include "display/draw_image.h"
 #include "imageio/image_files.h"
 #include "pipeline/frame_timing.h"

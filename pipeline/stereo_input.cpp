@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "diagnostics/debug_print.h"
 #include "compute/app_state.h"
+#include "diagnostics/debug_print.h"
 #include "imageio/image_files.h"
 
 namespace {

@@ -107,16 +107,6 @@ void DispatchTakenMessage(const PlatformMessage& message) {
 }  // namespace
 
 const WindowBackend kSdl2Backend = {
-    Start,
-    nullptr,
-    CreateMainWindow,
-    ShowMainWindow,
-    DestroyMainWindow,
-    SetWindowTitle,
-    DrawPixels,
-    Stop,
-    TakeMessage,
-    IsQuitMessage,
-    TranslateTakenMessage,
-    DispatchTakenMessage,
+    Start,      nullptr, CreateMainWindow, ShowMainWindow, DestroyMainWindow,     SetWindowTitle,
+    DrawPixels, Stop,    TakeMessage,      IsQuitMessage,  TranslateTakenMessage, DispatchTakenMessage,
 };

@@ -122,16 +122,6 @@ void DispatchTakenMessage(const PlatformMessage& message) {
 }  // namespace
 
 const WindowBackend kWin32Backend = {
-    Start,
-    nullptr,
-    CreateMainWindow,
-    ShowMainWindow,
-    DestroyMainWindow,
-    SetWindowTitle,
-    DrawPixels,
-    Stop,
-    TakeMessage,
-    IsQuitMessage,
-    TranslateTakenMessage,
-    DispatchTakenMessage,
+    Start,      nullptr, CreateMainWindow, ShowMainWindow, DestroyMainWindow,     SetWindowTitle,
+    DrawPixels, Stop,    TakeMessage,      IsQuitMessage,  TranslateTakenMessage, DispatchTakenMessage,
 };

@@ -7,6 +7,7 @@ packages=(
   ocl-icd-opencl-dev opencl-headers opencl-clhpp-headers pocl-opencl-icd
   libsdl2-dev libx11-dev libgtest-dev libbenchmark-dev libpng-dev
   xvfb xauth xdotool imagemagick
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools wine64
 )
 
 missing=()
@@ -26,4 +27,4 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

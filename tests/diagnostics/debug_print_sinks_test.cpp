@@ -45,7 +45,8 @@ TEST(DebugPrintSinks, RecentOutputKeepsTheEndThatFitsABox) {
     const Case cases[] = {
         {"a line cut at its start is left out", std::string(3000, 'x') + "\nend\n", "end\n"},
         {"as many whole lines as fit", lines(30), lines(20)},
-        {"one line longer than a box keeps its end", std::string(3000, 'y') + "\n", std::string(2046, 'y') + "\n"},
+        {"one line longer than a box keeps its end", std::string(3000, 'y') + "\n",
+         std::string(2046, 'y') + "\n"},
     };
     for (const Case& c : cases) {
         testing::internal::CaptureStdout();
@@ -56,7 +57,8 @@ TEST(DebugPrintSinks, RecentOutputKeepsTheEndThatFitsABox) {
         testing::internal::GetCapturedStdout();
         const std::string stderrText = testing::internal::GetCapturedStderr();
         EXPECT_EQ(recent, c.expected) << c.what;
-        EXPECT_EQ(stderrText, "---Veskaro---: " + c.printed.substr(0, 2047) + "\n---Veskaro---: " + c.expected + "\n")
+        EXPECT_EQ(stderrText,
+                  "---Veskaro---: " + c.printed.substr(0, 2047) + "\n---Veskaro---: " + c.expected + "\n")
             << c.what;
     }
 }
