@@ -119,6 +119,11 @@ frame_title_shown() {
   find_window '^Fps: ' && title="$(xdotool getwindowname "$window")" && [[ $title =~ $frame_title ]]
 }
 
+# The build runs the sample pair generator through Wine, so the prefix is made first,
+# with its output apart.
+echo "wine_test.sh: making a Wine prefix"
+"$wine" wineboot --init >"$tmp/wineboot.log" 2>&1
+
 echo "wine_test.sh: cross-building in $build"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=Release >"$tmp/configure.log" || { cat "$tmp/configure.log"; exit 1; }
@@ -153,7 +158,6 @@ fi
 read -r depth_width depth_height < <(identify -format '%w %h\n' "$reference/depth.bmp")
 
 # --- the program under Wine ---
-echo "wine_test.sh: starting korrapp.exe (a new Wine prefix takes some seconds)"
 run="$(run_folder run "${pair[@]}")"
 start_program "$build/korrapp.exe" "$run"
 if wait_for 120 frame_title_shown; then
