@@ -7,7 +7,7 @@ packages=(
   ocl-icd-opencl-dev opencl-headers opencl-clhpp-headers pocl-opencl-icd
   libsdl2-dev libx11-dev libgtest-dev libbenchmark-dev libpng-dev
   xvfb xauth xdotool imagemagick
-  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools wine64
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools wine64 x11-utils
 )
 
 missing=()

@@ -113,6 +113,17 @@ close_and_wait() {
   return "$ended"
 }
 
+# The window's icon as Wine hands it to X (width, height, then ARGB pixels): icon 101
+# as LoadIconA found it, pixel for pixel the project's icon file.
+window_icon_is_ours() {
+  local shown expected
+  shown="$(xprop -id "$window" -f _NET_WM_ICON 32c ' = $0+' _NET_WM_ICON | sed 's/^[^=]*= //' |
+    tr -d ' ' | tr ',' '\n' | head -n 1026)"
+  expected="$(printf '32\n32\n'; convert "$root/app/korrapp.ico" -depth 8 rgba:- |
+    od -An -v -tu1 -w4 | awk '{printf "%.0f\n", $4 * 16777216 + $1 * 65536 + $2 * 256 + $3}')"
+  [ "$shown" = "$expected" ]
+}
+
 frame_title='^Fps: [0-9]+\.[0-9]{6} - [0-9]+\.[0-9]{6} s, [0-9]+\.[0-9]{6} - [0-9]+\.[0-9]{6} s$'
 title=""
 frame_title_shown() {
@@ -162,6 +173,7 @@ run="$(run_folder run "${pair[@]}")"
 start_program "$build/korrapp.exe" "$run"
 if wait_for 120 frame_title_shown; then
   check "the frame-rate title: $title" true
+  check "the window's icon is icon 101" window_icon_is_ours
   # Without a window manager, Wine's X window is the client area.
   import -window "$window" -depth 8 "$tmp/shot.ppm"
   convert "$tmp/shot.ppm" -crop "${depth_width}x${depth_height}+0+0" +repage "$tmp/corner.ppm"
