@@ -1,8 +1,9 @@
 #pragma once
-// Size limit and allocation shared by the readers.
+// Size limits and allocation shared by the readers.
 
 #include <cstdint>
 #include <memory>
+#include <new>
 
 // 16384 x 16384 pixels: a 4-sample buffer then stays within 1 GiB. Larger
 // pictures are refused before anything is allocated.
@@ -14,9 +15,20 @@ inline bool FitsPixelLimit(int64_t width, int64_t height) {
            width * height <= kMaxImagePixels;
 }
 
-// Zero-filled, so whatever a short file does not supply reads as zero; never
-// zero-length, so an empty picture is still a non-null buffer.
+// A file may hold less than its header declares, cut off or still being written;
+// its missing samples read as zero. But a header is not believed when the file
+// holds less than half of what it declares and lacks more than this: no buffer is
+// allocated that the file could not plausibly fill.
+constexpr int64_t kShortFileAllowance = 64 * 1024;
+
+inline bool IsPlausiblyFilled(int64_t declaredBytes, int64_t heldBytes) {
+    const int64_t missing = declaredBytes - heldBytes;
+    return missing <= kShortFileAllowance || missing <= heldBytes;
+}
+
+// Never zero-length, so an empty picture is still a non-null buffer; null when
+// memory runs out. The decoders write every sample.
 inline std::unique_ptr<unsigned char[]> NewPixelBuffer(int64_t width, int64_t height, int samples) {
     const int64_t bytes = width * height * samples;
-    return std::unique_ptr<unsigned char[]>(new unsigned char[static_cast<size_t>(bytes > 0 ? bytes : 1)]());
+    return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[static_cast<size_t>(bytes > 0 ? bytes : 1)]);
 }
