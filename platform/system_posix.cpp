@@ -3,8 +3,12 @@
 #include <chrono>
 
 #include "platform/platform.h"
+#include "platform/window_backend.h"
 
+// Every posix build has the headless backend, whose status line may share the
+// terminal with standard output.
 FILE* PlatformOpenConsole() {
+    ClearHeadlessStatusLine();
     return stdout;
 }
 

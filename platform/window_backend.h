@@ -23,3 +23,7 @@ struct WindowBackend {
 extern const WindowBackend kWin32Backend;
 extern const WindowBackend kSdl2Backend;
 extern const WindowBackend kHeadlessBackend;
+
+// Takes the headless status line off the terminal, so that console text printed
+// next starts on a line of its own; the next title shows it again.
+void ClearHeadlessStatusLine();

@@ -15,6 +15,7 @@ constexpr std::chrono::milliseconds kStatusInterval(250);
 
 volatile std::sig_atomic_t closeRequested = 0;
 bool quitDelivered = false;
+bool noticeShown = false;
 bool statusLineShown = false;
 std::chrono::steady_clock::time_point lastStatus;
 
@@ -35,7 +36,7 @@ bool Start() {
     sigaction(SIGTERM, &action, nullptr);
     closeRequested = 0;
     quitDelivered = false;
-    std::fprintf(stderr, "No display could be opened: running headless until interrupted (Ctrl+C).\n");
+    noticeShown = false;
     return true;
 }
 
@@ -73,7 +74,13 @@ void Stop() {
     std::signal(SIGTERM, SIG_DFL);
 }
 
+// The notice waits for the loop's first turn, so a run whose setup fails does not
+// claim to be running.
 bool PeekMessage(PlatformMessage* message) {
+    if (!noticeShown) {
+        std::fprintf(stderr, "No display could be opened: running headless until interrupted (Ctrl+C).\n");
+        noticeShown = true;
+    }
     if (closeRequested == 0 || quitDelivered) {
         return false;
     }
@@ -97,6 +104,14 @@ void ShowMessageBox(const char* text, const char* caption) {
 }
 
 }  // namespace
+
+void ClearHeadlessStatusLine() {
+    if (statusLineShown) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        statusLineShown = false;
+    }
+}
 
 const WindowBackend kHeadlessBackend = {
     "headless", Start,       CreateMainWindow, ShowMainWindow,   DestroyWindow,   SetWindowTitle, DrawPixels,
