@@ -204,16 +204,9 @@ TEST_F(ProcessFrameTest, RecoversOnItsOwnOnceThePairIsRight) {
     EXPECT_EQ(RunFrames(2), "Waiting for a usable stereo pair: im2.bmp cannot be opened\n");
 }
 
-// Names in the folder other than the pair, the kernel and depth.bmp: temporary files left behind.
+// Temporary files left behind show beside these.
 std::vector<std::string> Strays(const fs::path& dir) {
-    std::vector<std::string> strays;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        const std::string name = entry.path().filename().string();
-        if (name != "im2.bmp" && name != "im6.bmp" && name != "test.cl" && name != "depth.bmp" &&
-            name != "notes.txt")
-            strays.push_back(name);
-    }
-    return strays;
+    return NamesBesides(dir, {"im2.bmp", "im6.bmp", "test.cl", "depth.bmp", "notes.txt"});
 }
 
 TEST_F(ProcessFrameTest, DepthReplacesALinkItselfAndNeverWritesThroughIt) {
