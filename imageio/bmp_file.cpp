@@ -44,7 +44,8 @@ ImageFileError BmpFile::Decode(bool withAlpha, unsigned char* pixels) {
             return ImageFileError::TooLarge;
         }
         size_t got = 0;
-        const bool ok = file_.ReadAt(readFrom, bytes_.data() + already, static_cast<size_t>(end - readFrom), &got);
+        const bool ok =
+            file_.ReadAt(readFrom, bytes_.data() + already, static_cast<size_t>(end - readFrom), &got);
         bytes_.resize(static_cast<size_t>(already) + got);
         heldLength_ = readFrom + static_cast<int64_t>(got);
         if (!ok) return ImageFileError::CannotOpen;
@@ -53,7 +54,8 @@ ImageFileError BmpFile::Decode(bool withAlpha, unsigned char* pixels) {
     }
     file_.Close();
 
-    const size_t dataSize = std::min<size_t>(bytes_.size(), static_cast<size_t>(dataStart + (end - start))) - dataStart;
+    const size_t dataSize =
+        std::min<size_t>(bytes_.size(), static_cast<size_t>(dataStart + (end - start))) - dataStart;
     const unsigned char* data = bytes_.data() + dataStart;
     // Callers of the 4-sample reader rely on 24-bit files arriving red first.
     const SampleOrder order{withAlpha ? 4 : 3, withAlpha && layout_.coding == BmpPixelCoding::Bgr24};

@@ -167,7 +167,8 @@ void DefaultMasks(int bitCount, uint32_t masks[4]) {
 
 }  // namespace
 
-ImageFileError ParseBmpLayout(const unsigned char* bytes, size_t count, int64_t fileLength, BmpLayout* layout) {
+ImageFileError ParseBmpLayout(const unsigned char* bytes, size_t count, int64_t fileLength,
+                              BmpLayout* layout) {
     if (count < 2 || bytes[0] != 'B' || bytes[1] != 'M') return ImageFileError::NotThisFormat;
     if (count < kFileHeaderSize + 4) return ImageFileError::Corrupt;
 
@@ -201,7 +202,8 @@ ImageFileError ParseBmpLayout(const unsigned char* bytes, size_t count, int64_t 
     }
 
     layout->pixelOffset = ReadLe32(bytes + 10);
-    if (layout->pixelOffset < paletteStart || layout->pixelOffset > fileLength) return ImageFileError::Corrupt;
+    if (layout->pixelOffset < paletteStart || layout->pixelOffset > fileLength)
+        return ImageFileError::Corrupt;
     layout->dataLength = rle ? (infoSize >= 40 ? ReadLe32(info + 20) : 0)
                              : layout->height * BmpRowStride(layout->width, layout->bitCount);
 
@@ -210,7 +212,8 @@ ImageFileError ParseBmpLayout(const unsigned char* bytes, size_t count, int64_t 
             fields.maskCount = 4;
             DefaultMasks(layout->bitCount, fields.masks);
         }
-        if ((error = SetChannels(fields.masks, layout->bitCount, layout)) != ImageFileError::None) return error;
+        if ((error = SetChannels(fields.masks, layout->bitCount, layout)) != ImageFileError::None)
+            return error;
     }
 
     // A count the header states must fit before the pixels; without one the palette

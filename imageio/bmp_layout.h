@@ -28,7 +28,7 @@ struct BmpLayout {
     BmpPixelCoding coding = BmpPixelCoding::Palette;
     uint32_t pixelOffset = 0;
     int64_t dataLength = 0;  // bytes of pixel data the headers promise; 0 when they do not say
-    int paletteSize = 0;  // entries a pixel may index; higher indices are damage
+    int paletteSize = 0;     // entries a pixel may index; higher indices are damage
     BmpColor palette[256] = {};
     BmpChannel red, green, blue, alpha;
 };
@@ -43,4 +43,5 @@ inline int64_t BmpRowStride(int32_t width, int bitCount) {
 
 // Reads the headers and palette from the first `count` bytes of a file of
 // `fileLength` bytes; `count` is the smaller of the two and kBmpLayoutBytes.
-ImageFileError ParseBmpLayout(const unsigned char* bytes, size_t count, int64_t fileLength, BmpLayout* layout);
+ImageFileError ParseBmpLayout(const unsigned char* bytes, size_t count, int64_t fileLength,
+                              BmpLayout* layout);

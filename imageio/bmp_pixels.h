@@ -24,9 +24,9 @@ struct SampleOrder {
 };
 
 // Uncompressed rows: palette, 24-bit and masked 16/32-bit pixels.
-ImageFileError DecodeBmpRows(const unsigned char* data, size_t size, const BmpLayout& layout, SampleOrder order,
-                             unsigned char* pixels);
+ImageFileError DecodeBmpRows(const unsigned char* data, size_t size, const BmpLayout& layout,
+                             SampleOrder order, unsigned char* pixels);
 
 // RLE8 and RLE4 streams.
-ImageFileError DecodeBmpRle(const unsigned char* data, size_t size, const BmpLayout& layout, SampleOrder order,
-                            unsigned char* pixels);
+ImageFileError DecodeBmpRle(const unsigned char* data, size_t size, const BmpLayout& layout,
+                            SampleOrder order, unsigned char* pixels);

@@ -38,9 +38,7 @@ public:
     RlePainter(const BmpLayout& layout, SampleOrder order, unsigned char* pixels)
         : layout_(layout), order_(order), pixels_(pixels) {}
 
-    bool HasRoomFor(unsigned count) const {
-        return y_ < layout_.height && count <= RoomInRow();
-    }
+    bool HasRoomFor(unsigned count) const { return y_ < layout_.height && count <= RoomInRow(); }
 
     // Writers that encode a row's padding as part of a run reach past the row's
     // end; the common decoders drop what lies beyond it, and so does this one.
@@ -89,9 +87,10 @@ private:
 }  // namespace
 
 // Pixels the stream skips or never reaches stay zero, as in a short uncompressed file.
-ImageFileError DecodeBmpRle(const unsigned char* data, size_t size, const BmpLayout& layout, SampleOrder order,
-                            unsigned char* pixels) {
-    std::memset(pixels, 0, static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * order.samples);
+ImageFileError DecodeBmpRle(const unsigned char* data, size_t size, const BmpLayout& layout,
+                            SampleOrder order, unsigned char* pixels) {
+    std::memset(pixels, 0,
+                static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * order.samples);
     const bool fourBit = layout.coding == BmpPixelCoding::Rle4;
     ByteSource in(data, size);
     RlePainter painter(layout, order, pixels);

@@ -63,8 +63,8 @@ bool DecodeRow(const BmpLayout& layout, const unsigned char* row, int64_t count,
 
 }  // namespace
 
-ImageFileError DecodeBmpRows(const unsigned char* data, size_t size, const BmpLayout& layout, SampleOrder order,
-                             unsigned char* pixels) {
+ImageFileError DecodeBmpRows(const unsigned char* data, size_t size, const BmpLayout& layout,
+                             SampleOrder order, unsigned char* pixels) {
     if (layout.width == 0) return ImageFileError::None;
     const size_t stride = static_cast<size_t>(BmpRowStride(layout.width, layout.bitCount));
     const size_t outStride = static_cast<size_t>(layout.width) * order.samples;

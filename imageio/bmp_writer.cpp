@@ -40,7 +40,8 @@ uint64_t FileSize(int32_t width, int32_t height) {
 // A null buffer still replaces the file, with an empty one.
 void SaveBmp(const char* fileName, const unsigned char* pixels, int samples, int32_t width, int32_t height) {
     std::vector<unsigned char> file;
-    if (FileSize(width, height) == 0 || (pixels && !EncodeBmp24(pixels, samples, width, height, &file))) return;
+    if (FileSize(width, height) == 0 || (pixels && !EncodeBmp24(pixels, samples, width, height, &file)))
+        return;
     ReplaceFileWhole(fileName, file.data(), file.size(), nullptr);
 }
 

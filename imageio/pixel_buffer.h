@@ -35,5 +35,6 @@ inline bool IsPlausiblyFilled(int64_t declaredBytes, int64_t heldBytes) {
 // memory runs out. The decoders write every sample.
 inline std::unique_ptr<unsigned char[]> NewPixelBuffer(int64_t width, int64_t height, int samples) {
     const int64_t bytes = width * height * samples;
-    return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[static_cast<size_t>(bytes > 0 ? bytes : 1)]);
+    return std::unique_ptr<unsigned char[]>(
+        new (std::nothrow) unsigned char[static_cast<size_t>(bytes > 0 ? bytes : 1)]);
 }

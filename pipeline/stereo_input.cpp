@@ -83,8 +83,8 @@ bool ReadStereoPair(StereoPair* pPair) {
         problem = OpenView(kRightImageFile, &right);
     }
     if (!problem.Exists() && (right.Width() != left.Width() || right.Height() != left.Height())) {
-        problem = Problem(std::string(kLeftImageFile) + " is " + SizeText(left.Width(), left.Height()) + " but " +
-                          kRightImageFile + " is " + SizeText(right.Width(), right.Height()));
+        problem = Problem(std::string(kLeftImageFile) + " is " + SizeText(left.Width(), left.Height()) +
+                          " but " + kRightImageFile + " is " + SizeText(right.Width(), right.Height()));
     }
     if (!problem.Exists()) {
         problem = DecodeView(kLeftImageFile, &left, &pPair->pLeftPixels);

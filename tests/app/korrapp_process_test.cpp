@@ -66,7 +66,8 @@ protected:
         return std::make_unique<ChildProcess>(KORRAPP_BINARY, options);
     }
     std::vector<std::string> Strays() const {
-        return NamesBesides(dir.path(), {"im2.bmp", "im6.bmp", "test.cl", "depth.bmp", "stdout.txt", "stderr.txt"});
+        return NamesBesides(dir.path(),
+                            {"im2.bmp", "im6.bmp", "test.cl", "depth.bmp", "stdout.txt", "stderr.txt"});
     }
     std::string Stdout() const { return ReadText(dir.path() / "stdout.txt"); }
     std::string Stderr() const { return ReadText(dir.path() / "stderr.txt"); }
@@ -88,7 +89,8 @@ TEST_F(KorrAppProcess, HeadlessRunWritesDepthAndStopsCleanlyOnSignals) {
         fs::remove(dir.path() / "depth.bmp");
         auto program = Start();
         EXPECT_TRUE(WaitUntil([&] { return DepthWritten(expected); }, 60s)) << Stdout() << Stderr();
-        EXPECT_TRUE(EndsWith(Stdout(), "Build Log:\n")) << "the report reaches its file while the program runs";
+        EXPECT_TRUE(EndsWith(Stdout(), "Build Log:\n"))
+            << "the report reaches its file while the program runs";
         program->Signal(signalNumber);
         EXPECT_EQ(program->Wait(30s), std::optional<int>(0)) << "signal " << signalNumber;
 
@@ -99,7 +101,8 @@ TEST_F(KorrAppProcess, HeadlessRunWritesDepthAndStopsCleanlyOnSignals) {
         const std::string err = Stderr();
         EXPECT_NE(err.find(kHeadlessNotice), std::string::npos) << err;
         EXPECT_TRUE(DepthWritten(expected));
-        EXPECT_EQ(Strays(), std::vector<std::string>()) << "no temporary file, and no log.txt: its sink is off";
+        EXPECT_EQ(Strays(), std::vector<std::string>())
+            << "no temporary file, and no log.txt: its sink is off";
     }
 }
 
@@ -116,7 +119,8 @@ TEST_F(KorrAppProcess, ReadersOfDepthFindOnlyWholeFiles) {
     auto second = Start();
     ASSERT_TRUE(WaitUntil([&] { return DepthWritten(HalveReference(left)); }, 60s)) << Stdout() << Stderr();
     int reads = 0, partial = 0;
-    for (const auto end = std::chrono::steady_clock::now() + 2s; std::chrono::steady_clock::now() < end; ++reads) {
+    for (const auto end = std::chrono::steady_clock::now() + 2s; std::chrono::steady_clock::now() < end;
+         ++reads) {
         partial += ReadFileBytes((dir.path() / "depth.bmp").string()) != expected;
     }
     EXPECT_EQ(partial, 0) << "of " << reads << " reads";

@@ -86,7 +86,8 @@ std::string Mismatch(const unsigned char* pixels, bool redFirst, const Bytes& re
 }
 
 TEST(ImageMagickBmp, EveryVariantDecodesAsImageMagickReadsIt) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed (scripts/install_deps.sh installs it)";
+    if (!HaveImageMagick())
+        GTEST_SKIP() << "ImageMagick's convert is not installed (scripts/install_deps.sh installs it)";
     TempDir dir;
     ASSERT_EQ(WriteSamplePair(dir.path(), GenerateSampleScene()), "");
     const std::string source = dir.file("im2.bmp");
@@ -119,14 +120,16 @@ TEST(ImageMagickBmp, EveryVariantDecodesAsImageMagickReadsIt) {
 // This version writes 16-bit BMP3 files that say their masks follow the header but
 // put the pixels there instead; it reads them back as black. They are damaged.
 TEST(ImageMagickBmp, SixteenBitBmp3WithoutMasksIsRefused) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed (scripts/install_deps.sh installs it)";
+    if (!HaveImageMagick())
+        GTEST_SKIP() << "ImageMagick's convert is not installed (scripts/install_deps.sh installs it)";
     TempDir dir;
     ASSERT_EQ(WriteSamplePair(dir.path(), GenerateSampleScene()), "");
     const std::string file = dir.file("rgb565.bmp");
     ASSERT_TRUE(Convert(Quoted(dir.file("im2.bmp")) + " -define bmp:subtype=RGB565 BMP3:" + Quoted(file)));
     const Bytes bytes = ReadFileBytes(file);
     ASSERT_GE(bytes.size(), 54u);
-    if (ReadLe32(&bytes[10]) != 54 || PixelFormat(bytes).second != 3) GTEST_SKIP() << "this version writes the masks";
+    if (ReadLe32(&bytes[10]) != 54 || PixelFormat(bytes).second != 3)
+        GTEST_SKIP() << "this version writes the masks";
     int32_t width = 0, height = 0;
     ImageFileError error = ImageFileError::None;
     EXPECT_EQ(LoadBmpRgba(file.c_str(), &width, &height, &error), nullptr);

@@ -42,7 +42,8 @@ protected:
 
 TEST_F(UserKernel, WhatItLeavesUnwrittenReadsBackAsZero) {
     SetUpWith(
-        "__kernel void DecimateImage(__global const uchar* in, __global uchar* out, int w, int h, int ow, int oh)"
+        "__kernel void DecimateImage(__global const uchar* in, __global uchar* out, int w, int h, int ow, "
+        "int oh)"
         " {}\n");
     EXPECT_EQ(RunFrames(2), "");
     const TestImage depth = LoadTestBmp(dir.path() / "depth.bmp");
@@ -54,7 +55,8 @@ TEST_F(UserKernel, WhatItLeavesUnwrittenReadsBackAsZero) {
 // CL_INVALID_KERNEL_ARGS.
 TEST_F(UserKernel, AFailedLaunchIsToldOncePerStatusAndLeavesDepthAlone) {
     SetUpWith(
-        "__kernel void DecimateImage(__global const uchar* in, __global uchar* out, int w, int h, int ow, int oh,"
+        "__kernel void DecimateImage(__global const uchar* in, __global uchar* out, int w, int h, int ow, "
+        "int oh,"
         " int extra) { out[0] = 1; }\n");
     const std::vector<unsigned char> previous = {'g', 'o', 'o', 'd'};
     WriteFileBytes(dir.file("depth.bmp"), previous);

@@ -162,9 +162,10 @@ TEST_F(ProcessFrameTest, AHeaderClaimingAHugePictureCostsNoMemory) {
     WriteHeaderClaiming(dir.path() / "im6.bmp", 16384, 16384);
     rusage before{};
     getrusage(RUSAGE_SELF, &before);
-    EXPECT_EQ(RunFrames(3),
-              "Waiting for a usable stereo pair: im2.bmp is 16384 x 16384 pixels, more than the device buffers "
-              "hold (450 x 375 pixels)\n");
+    EXPECT_EQ(
+        RunFrames(3),
+        "Waiting for a usable stereo pair: im2.bmp is 16384 x 16384 pixels, more than the device buffers "
+        "hold (450 x 375 pixels)\n");
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes of peak memory gained";
@@ -178,7 +179,8 @@ TEST_F(ProcessFrameTest, AnIncompleteViewIsToldOnceAndUsedOnceWhole) {
         WriteFileBytes((dir.path() / "im2.bmp").string(), {whole.begin(), whole.begin() + bytes});
     };
     writePart(3000);
-    EXPECT_EQ(RunFrames(2), "Waiting for a usable stereo pair: im2.bmp is incomplete: it holds 3000 of 507054 bytes\n");
+    EXPECT_EQ(RunFrames(2),
+              "Waiting for a usable stereo pair: im2.bmp is incomplete: it holds 3000 of 507054 bytes\n");
     writePart(400000);
     EXPECT_EQ(RunFrames(2), "") << "the same problem, however far the writer got";
     EXPECT_FALSE(fs::exists(Depth()));
@@ -244,14 +246,18 @@ void SetFileSizeLimit(rlim_t bytes) {
 
 TEST_F(ProcessFrameTest, FailedSavesKeepThePreviousFileAndAreToldWhenTheyStart) {
     const std::vector<unsigned char> previous = {'o', 'l', 'd'};
-    const auto writePrevious = [&](const fs::path& d) { WriteFileBytes((d / "depth.bmp").string(), previous); };
+    const auto writePrevious = [&](const fs::path& d) {
+        WriteFileBytes((d / "depth.bmp").string(), previous);
+    };
     const SaveFailure cases[] = {
         {"read-only file",
          [&](const fs::path& d) {
              writePrevious(d);
              fs::permissions(d / "depth.bmp", fs::perms::owner_read | fs::perms::group_read);
          },
-         [](const fs::path& d) { fs::permissions(d / "depth.bmp", fs::perms::owner_write, fs::perm_options::add); },
+         [](const fs::path& d) {
+             fs::permissions(d / "depth.bmp", fs::perms::owner_write, fs::perm_options::add);
+         },
          "File is read-only"},
         {"folder",
          [](const fs::path& d) {
@@ -278,7 +284,8 @@ TEST_F(ProcessFrameTest, FailedSavesKeepThePreviousFileAndAreToldWhenTheyStart) 
         TempDir caseDir;
         LayOutRunFolder(caseDir.path(), MakeTestImage(40, 30, 11), MakeTestImage(40, 30, 12));
         const fs::path depth = caseDir.path() / "depth.bmp";
-        const std::string line = std::string("Cannot save depth.bmp (") + c.reason + "); the previous one stays\n";
+        const std::string line =
+            std::string("Cannot save depth.bmp (") + c.reason + "); the previous one stays\n";
         const auto runFrames = [&](int count) {
             ScopedWorkingDirectory cwd(caseDir.path());
             testing::internal::CaptureStdout();
