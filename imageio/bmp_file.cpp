@@ -4,18 +4,13 @@
 #include <new>
 
 #include "imageio/bmp_pixels.h"
+#include "imageio/open_image_file.h"
 
 ImageFileError BmpFile::Open(const char* fileName) {
     layout_ = BmpLayout();
     heldLength_ = 0;
-    switch (file_.Open(fileName)) {
-        case FileOpenResult::Opened:
-            break;
-        case FileOpenResult::NotRegular:
-            return ImageFileError::NotRegularFile;
-        default:
-            return ImageFileError::CannotOpen;
-    }
+    const ImageFileError openError = OpenImageFile(fileName, &file_);
+    if (openError != ImageFileError::None) return openError;
     const int64_t length = file_.Length();
     bytes_.resize(static_cast<size_t>(std::min<int64_t>(length, kBmpLayoutBytes)));
     size_t got = 0;

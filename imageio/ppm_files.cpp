@@ -9,6 +9,7 @@
 
 #include "imageio/image_files.h"
 #include "imageio/native_file.h"
+#include "imageio/open_image_file.h"
 #include "imageio/pixel_buffer.h"
 
 namespace {
@@ -88,14 +89,8 @@ ImageFileError ReadPpmHeader(Cursor& in, int64_t* width, int64_t* height) {
 
 ImageFileError ReadWholeFile(const char* fileName, std::vector<unsigned char>* bytes) {
     InputFile file;
-    switch (file.Open(fileName)) {
-        case FileOpenResult::Opened:
-            break;
-        case FileOpenResult::NotRegular:
-            return ImageFileError::NotRegularFile;
-        default:
-            return ImageFileError::CannotOpen;
-    }
+    const ImageFileError error = OpenImageFile(fileName, &file);
+    if (error != ImageFileError::None) return error;
     try {
         bytes->resize(static_cast<size_t>(file.Length()));
     } catch (const std::bad_alloc&) {
