@@ -1,6 +1,7 @@
 // The demonstrator's entry: the main window, the compute setup, then frames whenever
-// no window message is pending, until the window is closed. The exit code is 0 on
-// every path; the command line is not used.
+// no window message is pending, until the window is closed. The exit code is 0 when
+// the user closed the window or stopped the program, 1 when setup failed; the
+// command line is not used.
 #include "app/message_loop.h"
 #include "compute/app_state.h"
 #include "compute/init_opencl.h"
@@ -11,6 +12,8 @@
 
 namespace {
 
+constexpr int kExitClosed = 0;
+constexpr int kExitSetupFailed = 1;
 constexpr const char* kInitialTitle = "KorrAppWindow";
 constexpr int32_t kWindowWidth = 3 * kPyramidBaseWidth;
 constexpr int32_t kWindowHeight = kPyramidBaseHeight;
@@ -27,12 +30,12 @@ struct PlatformMessages {
 
 int main() {
     if (!PlatformStartWindowSystem()) {
-        return 0;
+        return kExitSetupFailed;
     }
     PlatformWindow* hWnd = PlatformCreateMainWindow(kInitialTitle, kWindowWidth, kWindowHeight);
     if (hWnd == nullptr) {
         PlatformStopWindowSystem();
-        return 0;
+        return kExitSetupFailed;
     }
     PlatformShowMainWindow(hWnd);
 
@@ -48,5 +51,5 @@ int main() {
     PlatformDestroyWindow(hWnd);
     appState.hMainWindow = nullptr;
     PlatformStopWindowSystem();
-    return 0;
+    return bReady ? kExitClosed : kExitSetupFailed;
 }

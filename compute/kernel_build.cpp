@@ -12,13 +12,29 @@ namespace {
 constexpr size_t kUploadEventSlots = 2;  // left, right
 constexpr size_t kKernelEventSlots = 1;
 
-void CreatePyramids() {
-    for (int level = 0; level < kPyramidLevels; ++level) {
-        appState.clLeftPyramid[level] =
-            cl::Buffer(appState.clContext, CL_MEM_READ_WRITE, PyramidLevelBytes(level));
-        appState.clRightPyramid[level] =
-            cl::Buffer(appState.clContext, CL_MEM_READ_WRITE, PyramidLevelBytes(level));
+cl_int CreateLevel(size_t bytes, cl::Buffer* pLevel) {
+    cl_int iStatus = CL_SUCCESS;
+    *pLevel = cl::Buffer(appState.clContext, CL_MEM_READ_WRITE, bytes, nullptr, &iStatus);
+    if (iStatus != CL_SUCCESS) {
+        return iStatus;
     }
+    return appState.clCommandQueue.enqueueFillBuffer(*pLevel, cl_uchar{0}, 0, bytes);
+}
+
+// Every level starts as zeros, so whatever a kernel leaves unwritten reads back as
+// zero rather than as memory the runtime used before.
+cl_int CreatePyramids() {
+    for (int level = 0; level < kPyramidLevels; ++level) {
+        const size_t bytes = PyramidLevelBytes(level);
+        cl_int iStatus = CreateLevel(bytes, &appState.clLeftPyramid[level]);
+        if (iStatus == CL_SUCCESS) {
+            iStatus = CreateLevel(bytes, &appState.clRightPyramid[level]);
+        }
+        if (iStatus != CL_SUCCESS) {
+            return iStatus;
+        }
+    }
+    return appState.clCommandQueue.finish();
 }
 
 void CreateEventSlots() {
@@ -50,7 +66,11 @@ bool BuildKernelAndBuffers(const cl::Device& device) {
         return false;
     }
 
-    CreatePyramids();
+    const cl_int iPyramidStatus = CreatePyramids();
+    if (iPyramidStatus != CL_SUCCESS) {
+        DEBUG_PRINT("Cannot create the image pyramids %d\n", iPyramidStatus);
+        return false;
+    }
     CreateEventSlots();
     return true;
 }

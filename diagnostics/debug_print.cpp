@@ -10,11 +10,14 @@ namespace {
 constexpr size_t kMessageBoxTextSize = 2048;
 constexpr const char* kMessageBoxCaption = "---Veskaro---";
 
+// Flushed at once, so that a redirected console or the log has every message even
+// when the process is killed or hangs in a kernel.
 void PrintTo(FILE* pStream, const char* format, va_list args) {
     va_list sinkArgs;
     va_copy(sinkArgs, args);
     std::vfprintf(pStream, format, sinkArgs);
     va_end(sinkArgs);
+    std::fflush(pStream);
 }
 
 // The end of everything printed, one byte more than a box shows, so that the reader

@@ -1,5 +1,6 @@
 #pragma once
-// The diagnostic print: printf-style, no prefix, no time stamp, no added line end.
+// The diagnostic print: printf-style, no prefix, no time stamp, no added line end;
+// each message reaches its sinks before the print returns.
 // Each sink is switched when the program is built (a build may set the switches
 // with -D; the sinks that are off still compile).
 

@@ -165,82 +165,71 @@ void DefaultMasks(int bitCount, uint32_t masks[4]) {
     }
 }
 
-int64_t FileLength(std::FILE* file) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long length = std::ftell(file);
-    if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) return -1;
-    return length;
-}
-
 }  // namespace
 
-ImageFileError ReadBmpLayout(std::FILE* file, BmpLayout* layout) {
-    const int64_t fileLength = FileLength(file);
-    if (fileLength < 0) return ImageFileError::CannotOpen;
+ImageFileError ParseBmpLayout(const unsigned char* bytes, size_t count, int64_t fileLength,
+                              BmpLayout* layout) {
+    if (count < 2 || bytes[0] != 'B' || bytes[1] != 'M') return ImageFileError::NotThisFormat;
+    if (count < kFileHeaderSize + 4) return ImageFileError::Corrupt;
 
-    unsigned char headers[kFileHeaderSize + kLargestInfoHeader];
-    const size_t got = std::fread(headers, 1, kFileHeaderSize + 4, file);
-    if (std::ferror(file)) return ImageFileError::CannotOpen;
-    if (got < 2 || headers[0] != 'B' || headers[1] != 'M') return ImageFileError::NotThisFormat;
-    if (got < kFileHeaderSize + 4) return ImageFileError::Corrupt;
-
-    const uint32_t infoSize = ReadLe32(headers + kFileHeaderSize);
+    const unsigned char* info = bytes + kFileHeaderSize;
+    const uint32_t infoSize = ReadLe32(info);
     if (!IsKnownInfoHeader(infoSize)) return ImageFileError::Unsupported;
-    if (std::fread(headers + kFileHeaderSize + 4, 1, infoSize - 4, file) != infoSize - 4)
-        return ImageFileError::Corrupt;
+    if (count < kFileHeaderSize + infoSize) return ImageFileError::Corrupt;
 
-    InfoFields info;
-    ImageFileError error = ParseInfoHeader(headers + kFileHeaderSize, infoSize, &info);
+    InfoFields fields;
+    ImageFileError error = ParseInfoHeader(info, infoSize, &fields);
     if (error != ImageFileError::None) return error;
-    if (info.planes != 1) return ImageFileError::Corrupt;
-    if ((error = CheckCoding(info, &layout->coding)) != ImageFileError::None) return error;
+    if (fields.planes != 1) return ImageFileError::Corrupt;
+    if ((error = CheckCoding(fields, &layout->coding)) != ImageFileError::None) return error;
 
     const bool rle = layout->coding == BmpPixelCoding::Rle8 || layout->coding == BmpPixelCoding::Rle4;
-    if (info.width < 0 || (info.height < 0 && rle)) return ImageFileError::Corrupt;
-    const int64_t height = info.height < 0 ? -info.height : info.height;
-    if (!FitsPixelLimit(info.width, height)) return ImageFileError::TooLarge;
-    layout->width = static_cast<int32_t>(info.width);
+    if (fields.width < 0 || (fields.height < 0 && rle)) return ImageFileError::Corrupt;
+    const int64_t height = fields.height < 0 ? -fields.height : fields.height;
+    if (!FitsPixelLimit(fields.width, height)) return ImageFileError::TooLarge;
+    layout->width = static_cast<int32_t>(fields.width);
     layout->height = static_cast<int32_t>(height);
-    layout->topDown = info.height < 0;
-    layout->bitCount = static_cast<int>(info.bitCount);
+    layout->topDown = fields.height < 0;
+    layout->bitCount = static_cast<int>(fields.bitCount);
 
     // A 40-byte header leaves the masks to follow it; larger ones hold them.
-    if (info.maskCount == 0 && layout->coding == BmpPixelCoding::Masked && info.compression != kRgb) {
-        info.maskCount = info.compression == kAlphaBitfields ? 4 : 3;
-        unsigned char masks[16];
-        const size_t bytes = 4 * static_cast<size_t>(info.maskCount);
-        if (std::fread(masks, 1, bytes, file) != bytes) return ImageFileError::Corrupt;
-        for (int i = 0; i < info.maskCount; ++i) info.masks[i] = ReadLe32(masks + 4 * i);
+    uint32_t paletteStart = kFileHeaderSize + infoSize;
+    if (fields.maskCount == 0 && layout->coding == BmpPixelCoding::Masked && fields.compression != kRgb) {
+        fields.maskCount = fields.compression == kAlphaBitfields ? 4 : 3;
+        paletteStart += 4 * static_cast<uint32_t>(fields.maskCount);
+        if (count < paletteStart) return ImageFileError::Corrupt;
+        for (int i = 0; i < fields.maskCount; ++i) fields.masks[i] = ReadLe32(info + infoSize + 4 * i);
     }
-    const uint32_t paletteStart = kFileHeaderSize + infoSize + (infoSize == 40 ? 4 * info.maskCount : 0);
 
-    layout->pixelOffset = ReadLe32(headers + 10);
+    layout->pixelOffset = ReadLe32(bytes + 10);
     if (layout->pixelOffset < paletteStart || layout->pixelOffset > fileLength)
         return ImageFileError::Corrupt;
+    layout->dataLength = rle ? (infoSize >= 40 ? ReadLe32(info + 20) : 0)
+                             : layout->height * BmpRowStride(layout->width, layout->bitCount);
 
     if (layout->coding == BmpPixelCoding::Masked) {
-        if (info.compression == kRgb) {
-            info.maskCount = 4;
-            DefaultMasks(layout->bitCount, info.masks);
+        if (fields.compression == kRgb) {
+            fields.maskCount = 4;
+            DefaultMasks(layout->bitCount, fields.masks);
         }
-        if ((error = SetChannels(info.masks, layout->bitCount, layout)) != ImageFileError::None) return error;
+        if ((error = SetChannels(fields.masks, layout->bitCount, layout)) != ImageFileError::None)
+            return error;
     }
 
-    const int64_t indexable = layout->bitCount <= 8 ? int64_t{1} << layout->bitCount : 0;
-    const int64_t declared = info.colorsUsed != 0 ? int64_t{info.colorsUsed} : indexable;
-    if (paletteStart + declared * info.paletteEntryBytes > fileLength) return ImageFileError::Corrupt;
+    // A count the header states must fit before the pixels; without one the palette
+    // simply ends where they begin.
+    const int64_t room = (layout->pixelOffset - paletteStart) / fields.paletteEntryBytes;
+    if (fields.colorsUsed > room) return ImageFileError::Corrupt;
     if (layout->coding == BmpPixelCoding::Bgr24 || layout->coding == BmpPixelCoding::Masked)
         return ImageFileError::None;
 
-    // Entries that would overlap the pixels are not part of the palette.
-    const int64_t room = (layout->pixelOffset - paletteStart) / info.paletteEntryBytes;
+    const int64_t indexable = int64_t{1} << layout->bitCount;
+    const int64_t declared = fields.colorsUsed != 0 ? int64_t{fields.colorsUsed} : indexable;
     layout->paletteSize = static_cast<int>(std::min({declared, indexable, room}));
-    unsigned char entries[256 * 4];
-    const size_t bytes = static_cast<size_t>(layout->paletteSize) * info.paletteEntryBytes;
-    if (std::fseek(file, paletteStart, SEEK_SET) != 0 || std::fread(entries, 1, bytes, file) != bytes)
+    if (count < paletteStart + static_cast<size_t>(layout->paletteSize) * fields.paletteEntryBytes)
         return ImageFileError::Corrupt;
     for (int i = 0; i < layout->paletteSize; ++i) {
-        const unsigned char* entry = entries + i * info.paletteEntryBytes;
+        const unsigned char* entry = bytes + paletteStart + i * fields.paletteEntryBytes;
         layout->palette[i] = BmpColor{entry[0], entry[1], entry[2]};
     }
     return ImageFileError::None;

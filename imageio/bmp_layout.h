@@ -2,8 +2,8 @@
 // What a BMP file's headers say about its pixels, already checked against each
 // other and against the file's length.
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 #include "imageio/image_files.h"
 
@@ -27,10 +27,21 @@ struct BmpLayout {
     int bitCount = 0;
     BmpPixelCoding coding = BmpPixelCoding::Palette;
     uint32_t pixelOffset = 0;
-    int paletteSize = 0;  // entries a pixel may index; higher indices are damage
+    int64_t dataLength = 0;  // bytes of pixel data the headers promise; 0 when they do not say
+    int paletteSize = 0;     // entries a pixel may index; higher indices are damage
     BmpColor palette[256] = {};
     BmpChannel red, green, blue, alpha;
 };
 
-// Reads the headers and palette from the start of an open file.
-ImageFileError ReadBmpLayout(std::FILE* file, BmpLayout* layout);
+// Bytes from the start of a file that hold every header and palette there can be.
+constexpr size_t kBmpLayoutBytes = 14 + 124 + 256 * 4;
+
+// Bytes of one stored row of uncompressed pixels: whole 32-bit words.
+inline int64_t BmpRowStride(int32_t width, int bitCount) {
+    return (int64_t{width} * bitCount + 31) / 32 * 4;
+}
+
+// Reads the headers and palette from the first `count` bytes of a file of
+// `fileLength` bytes; `count` is the smaller of the two and kBmpLayoutBytes.
+ImageFileError ParseBmpLayout(const unsigned char* bytes, size_t count, int64_t fileLength,
+                              BmpLayout* layout);

@@ -1,9 +1,10 @@
 #pragma once
-// Pixel decoding behind LoadBmpRgb / LoadBmpRgba. Both decoders expect the file
-// positioned at the first pixel byte and a zero-filled buffer of width x height x
-// order.samples; what the file does not supply stays zero.
+// Pixel decoding behind BmpFile. Both decoders take the pixel data as it lies in
+// the file, from its first byte to as far as the file goes, and write every sample
+// of a buffer of width x height x order.samples: what the data does not supply is
+// zero.
 
-#include <cstdio>
+#include <cstddef>
 
 #include "imageio/bmp_layout.h"
 #include "imageio/image_files.h"
@@ -23,9 +24,9 @@ struct SampleOrder {
 };
 
 // Uncompressed rows: palette, 24-bit and masked 16/32-bit pixels.
-ImageFileError DecodeBmpRows(std::FILE* file, const BmpLayout& layout, SampleOrder order,
-                             unsigned char* pixels);
+ImageFileError DecodeBmpRows(const unsigned char* data, size_t size, const BmpLayout& layout,
+                             SampleOrder order, unsigned char* pixels);
 
 // RLE8 and RLE4 streams.
-ImageFileError DecodeBmpRle(std::FILE* file, const BmpLayout& layout, SampleOrder order,
-                            unsigned char* pixels);
+ImageFileError DecodeBmpRle(const unsigned char* data, size_t size, const BmpLayout& layout,
+                            SampleOrder order, unsigned char* pixels);

@@ -1,38 +1,32 @@
 #include <memory>
 
-#include "imageio/bmp_layout.h"
-#include "imageio/bmp_pixels.h"
+#include "imageio/bmp_file.h"
 #include "imageio/image_files.h"
 #include "imageio/pixel_buffer.h"
-#include "imageio/stdio_file.h"
 
 namespace {
 
 ImageFileError DecodeBmpFile(const char* fileName, bool withAlpha, std::unique_ptr<unsigned char[]>* pixels,
-                             BmpLayout* layout) {
-    StdioFile file = OpenStdioFile(fileName, "rb");
-    if (!file) return ImageFileError::CannotOpen;
-    ImageFileError error = ReadBmpLayout(file.get(), layout);
+                             BmpFile* file) {
+    ImageFileError error = file->Open(fileName);
     if (error != ImageFileError::None) return error;
-
-    // Callers of the 4-sample reader rely on 24-bit files arriving red first.
-    const SampleOrder order{withAlpha ? 4 : 3, withAlpha && layout->coding == BmpPixelCoding::Bgr24};
-    *pixels = NewPixelBuffer(layout->width, layout->height, order.samples);
-    if (std::fseek(file.get(), layout->pixelOffset, SEEK_SET) != 0) return ImageFileError::Corrupt;
-    const bool rle = layout->coding == BmpPixelCoding::Rle8 || layout->coding == BmpPixelCoding::Rle4;
-    return rle ? DecodeBmpRle(file.get(), *layout, order, pixels->get())
-               : DecodeBmpRows(file.get(), *layout, order, pixels->get());
+    // Compressed streams may legitimately be tiny; the pixel limit alone bounds them.
+    if (!file->IsCompressed() && !IsPlausiblyFilled(file->DeclaredLength(), file->HeldLength()))
+        return ImageFileError::Corrupt;
+    *pixels = NewPixelBuffer(file->Width(), file->Height(), withAlpha ? 4 : 3);
+    if (!*pixels) return ImageFileError::TooLarge;
+    return file->Decode(withAlpha, pixels->get());
 }
 
 unsigned char* LoadBmp(const char* fileName, bool withAlpha, int32_t* piWidth, int32_t* piHeight,
                        ImageFileError* pError) {
     std::unique_ptr<unsigned char[]> pixels;
-    BmpLayout layout;
-    const ImageFileError error = DecodeBmpFile(fileName, withAlpha, &pixels, &layout);
+    BmpFile file;
+    const ImageFileError error = DecodeBmpFile(fileName, withAlpha, &pixels, &file);
     if (pError) *pError = error;
     if (error != ImageFileError::None) return nullptr;
-    if (piWidth) *piWidth = layout.width;
-    if (piHeight) *piHeight = layout.height;
+    if (piWidth) *piWidth = file.Width();
+    if (piHeight) *piHeight = file.Height();
     return pixels.release();
 }
 

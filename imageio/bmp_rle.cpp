@@ -1,30 +1,35 @@
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "imageio/bmp_pixels.h"
 
 namespace {
 
-// The compressed stream, fetched from the file a block at a time.
+// The compressed stream as it lies in memory.
 class ByteSource {
 public:
-    explicit ByteSource(std::FILE* file) : file_(file) {}
+    ByteSource(const unsigned char* data, size_t size) : next_(data), end_(data + size) {}
 
     bool Next(unsigned& byte) {
-        if (next_ == end_) {
-            end_ = std::fread(block_, 1, sizeof block_, file_);
-            next_ = 0;
-            if (end_ == 0) return false;
-        }
-        byte = block_[next_++];
+        if (next_ == end_) return false;
+        byte = *next_++;
         return true;
     }
 
 private:
-    std::FILE* file_;
-    unsigned char block_[4096];
-    size_t next_ = 0;
-    size_t end_ = 0;
+    const unsigned char* next_;
+    const unsigned char* end_;
 };
+
+enum Escape : unsigned { kEndOfLine = 0, kEndOfBitmap = 1, kDelta = 2 };
+
+// The i-th index packed into a run's byte: the byte itself for RLE8, alternating
+// high and low nibbles for RLE4.
+unsigned RunIndex(unsigned value, unsigned i, bool fourBit) {
+    if (!fourBit) return value;
+    return i % 2 == 0 ? value >> 4 : value & 0x0F;
+}
 
 // Cursor over the picture in file order: bottom row first. Every pixel is placed
 // only after checking it lies inside the picture and the palette.
@@ -33,8 +38,16 @@ public:
     RlePainter(const BmpLayout& layout, SampleOrder order, unsigned char* pixels)
         : layout_(layout), order_(order), pixels_(pixels) {}
 
-    bool HasRoomFor(unsigned count) const {
-        return y_ < layout_.height && count <= static_cast<unsigned>(layout_.width - x_);
+    bool HasRoomFor(unsigned count) const { return y_ < layout_.height && count <= RoomInRow(); }
+
+    // Writers that encode a row's padding as part of a run reach past the row's
+    // end; the common decoders drop what lies beyond it, and so does this one.
+    bool PaintRun(unsigned count, unsigned value, bool fourBit) {
+        if (y_ >= layout_.height) return false;
+        const unsigned painted = std::min(count, RoomInRow());
+        for (unsigned i = 0; i < painted; ++i)
+            if (!Paint(RunIndex(value, i, fourBit))) return false;
+        return true;
     }
 
     bool Paint(unsigned index) {
@@ -48,9 +61,7 @@ public:
     }
 
     bool Move(unsigned right, unsigned up) {
-        if (right > static_cast<unsigned>(layout_.width - x_) ||
-            up > static_cast<unsigned>(layout_.height - y_))
-            return false;
+        if (right > RoomInRow() || up > static_cast<unsigned>(layout_.height - y_)) return false;
         x_ += static_cast<int32_t>(right);
         y_ += static_cast<int32_t>(up);
         return true;
@@ -64,6 +75,8 @@ public:
     }
 
 private:
+    unsigned RoomInRow() const { return static_cast<unsigned>(layout_.width - x_); }
+
     const BmpLayout& layout_;
     SampleOrder order_;
     unsigned char* pixels_;
@@ -71,29 +84,20 @@ private:
     int32_t y_ = 0;
 };
 
-enum Escape : unsigned { kEndOfLine = 0, kEndOfBitmap = 1, kDelta = 2 };
-
-// The i-th index packed into a run's byte: the byte itself for RLE8, alternating
-// high and low nibbles for RLE4.
-unsigned RunIndex(unsigned value, unsigned i, bool fourBit) {
-    if (!fourBit) return value;
-    return i % 2 == 0 ? value >> 4 : value & 0x0F;
-}
-
 }  // namespace
 
-// A stream that stops early leaves the rest zero, as a short uncompressed file does.
-ImageFileError DecodeBmpRle(std::FILE* file, const BmpLayout& layout, SampleOrder order,
-                            unsigned char* pixels) {
+// Pixels the stream skips or never reaches stay zero, as in a short uncompressed file.
+ImageFileError DecodeBmpRle(const unsigned char* data, size_t size, const BmpLayout& layout,
+                            SampleOrder order, unsigned char* pixels) {
+    std::memset(pixels, 0,
+                static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * order.samples);
     const bool fourBit = layout.coding == BmpPixelCoding::Rle4;
-    ByteSource in(file);
+    ByteSource in(data, size);
     RlePainter painter(layout, order, pixels);
     unsigned first = 0, second = 0;
     while (in.Next(first) && in.Next(second)) {
         if (first > 0) {
-            if (!painter.HasRoomFor(first)) return ImageFileError::Corrupt;
-            for (unsigned i = 0; i < first; ++i)
-                if (!painter.Paint(RunIndex(second, i, fourBit))) return ImageFileError::Corrupt;
+            if (!painter.PaintRun(first, second, fourBit)) return ImageFileError::Corrupt;
         } else if (second == kEndOfLine) {
             if (!painter.NextLine()) return ImageFileError::Corrupt;
         } else if (second == kEndOfBitmap) {

@@ -1,6 +1,6 @@
 #include <algorithm>
 #include <cstdint>
-#include <memory>
+#include <vector>
 
 #include "imageio/bmp_pixels.h"
 #include "imageio/little_endian.h"
@@ -16,7 +16,6 @@ unsigned char ScaleChannel(uint32_t pixel, const BmpChannel& channel) {
     return static_cast<unsigned char>((value * 255 + channel.max / 2) / channel.max);
 }
 
-// Returns false at the first index the palette does not hold.
 bool DecodePaletteRow(const BmpLayout& layout, const unsigned char* row, int64_t count, SampleOrder order,
                       unsigned char* out) {
     const int bits = layout.bitCount;
@@ -47,37 +46,49 @@ void DecodeMaskedRow(const BmpLayout& layout, const unsigned char* row, int64_t 
     }
 }
 
+// False at the first index the palette does not hold.
+bool DecodeRow(const BmpLayout& layout, const unsigned char* row, int64_t count, SampleOrder order,
+               unsigned char* out) {
+    switch (layout.coding) {
+        case BmpPixelCoding::Palette:
+            return DecodePaletteRow(layout, row, count, order, out);
+        case BmpPixelCoding::Bgr24:
+            DecodeBgrRow(row, count, order, out);
+            return true;
+        default:
+            DecodeMaskedRow(layout, row, count, order, out);  // 16, 32 bits
+            return true;
+    }
+}
+
 }  // namespace
 
-ImageFileError DecodeBmpRows(std::FILE* file, const BmpLayout& layout, SampleOrder order,
-                             unsigned char* pixels) {
-    if (layout.width == 0 || layout.height == 0) return ImageFileError::None;
-    const int64_t rowBits = int64_t{layout.width} * layout.bitCount;
-    const size_t stride = static_cast<size_t>((rowBits + 31) / 32 * 4);
+ImageFileError DecodeBmpRows(const unsigned char* data, size_t size, const BmpLayout& layout,
+                             SampleOrder order, unsigned char* pixels) {
+    if (layout.width == 0) return ImageFileError::None;
+    const size_t stride = static_cast<size_t>(BmpRowStride(layout.width, layout.bitCount));
     const size_t outStride = static_cast<size_t>(layout.width) * order.samples;
-    std::unique_ptr<unsigned char[]> row(new unsigned char[stride]);
+    std::vector<unsigned char> shortRow;
 
     for (int32_t y = 0; y < layout.height; ++y) {
-        const size_t got = std::fread(row.get(), 1, stride, file);
-        // A short row still decodes the pixel it stops in, its missing bytes zero;
-        // pixels past that stay zero in the buffer.
-        const int64_t count = std::min<int64_t>(
-            layout.width, (static_cast<int64_t>(got) * 8 + layout.bitCount - 1) / layout.bitCount);
-        std::fill(row.get() + got, row.get() + std::min(stride, got + 4), 0);
         const int32_t outRow = layout.topDown ? y : layout.height - 1 - y;
         unsigned char* out = pixels + outStride * outRow;
-        switch (layout.coding) {
-            case BmpPixelCoding::Palette:
-                if (!DecodePaletteRow(layout, row.get(), count, order, out)) return ImageFileError::Corrupt;
-                break;
-            case BmpPixelCoding::Bgr24:
-                DecodeBgrRow(row.get(), count, order, out);
-                break;
-            default:
-                DecodeMaskedRow(layout, row.get(), count, order, out);
-                break;  // 16, 32 bits
+        const size_t offset = stride * y;
+        const size_t got = offset < size ? std::min(stride, size - offset) : 0;
+        int64_t count = layout.width;
+        const unsigned char* row = got > 0 ? data + offset : nullptr;
+        if (got < stride) {
+            // Only one row can stop short; it still decodes the pixel it stops in,
+            // its missing bytes zero. The rows after it hold nothing.
+            count = std::min(count, (static_cast<int64_t>(got) * 8 + layout.bitCount - 1) / layout.bitCount);
+            if (count > 0) {
+                shortRow.assign(row, row + got);
+                shortRow.resize(stride, 0);
+                row = shortRow.data();
+            }
         }
-        if (got < stride) break;
+        if (count > 0 && !DecodeRow(layout, row, count, order, out)) return ImageFileError::Corrupt;
+        std::fill(out + count * order.samples, out + outStride, 0);
     }
     return ImageFileError::None;
 }

@@ -1,17 +1,19 @@
 #include <cstdint>
-#include <memory>
+#include <cstring>
 #include <new>
+#include <vector>
 
+#include "imageio/bmp_encoder.h"
 #include "imageio/image_files.h"
 #include "imageio/little_endian.h"
-#include "imageio/stdio_file.h"
+#include "imageio/native_file.h"
 
 namespace {
 
 constexpr uint32_t kHeadersSize = 14 + 40;
 
-void WriteHeaders(std::FILE* file, int32_t width, int32_t height, uint32_t fileSize) {
-    unsigned char h[kHeadersSize] = {};
+void WriteHeaders(unsigned char* h, int32_t width, int32_t height, uint32_t fileSize) {
+    std::memset(h, 0, kHeadersSize);
     h[0] = 'B';
     h[1] = 'M';
     WriteLe32(h + 2, fileSize);
@@ -22,41 +24,56 @@ void WriteHeaders(std::FILE* file, int32_t width, int32_t height, uint32_t fileS
     WriteLe16(h + 26, 1);
     WriteLe16(h + 28, 24);
     // Compression, image size, resolution and colour counts all stay zero.
-    std::fwrite(h, 1, sizeof h, file);
 }
 
-// Writes 24-bit bottom-up rows from bytes 0..2 of each `samples`-byte pixel.
-void SaveBmp(const char* fileName, const unsigned char* pixels, int samples, int32_t width, int32_t height) {
-    if (width < 0 || height < 0) return;
-    const uint64_t stride = (uint64_t{3} * static_cast<uint32_t>(width) + 3) & ~uint64_t{3};
-    const uint64_t fileSize = kHeadersSize + stride * static_cast<uint32_t>(height);
-    if (fileSize > UINT32_MAX) return;
+uint64_t RowStride(int32_t width) {
+    return (uint64_t{3} * static_cast<uint32_t>(width) + 3) & ~uint64_t{3};
+}
 
-    // The row is allocated before the file is opened so that a failure leaves it alone.
-    std::unique_ptr<unsigned char[]> row;
-    if (pixels && stride > 0) {
-        row.reset(new (std::nothrow) unsigned char[stride]());
-        if (!row) return;
+// 0 for sizes no BMP file holds.
+uint64_t FileSize(int32_t width, int32_t height) {
+    if (width < 0 || height < 0) return 0;
+    const uint64_t fileSize = kHeadersSize + RowStride(width) * static_cast<uint32_t>(height);
+    return fileSize <= UINT32_MAX ? fileSize : 0;
+}
+
+// A null buffer still replaces the file, with an empty one.
+void SaveBmp(const char* fileName, const unsigned char* pixels, int samples, int32_t width, int32_t height) {
+    std::vector<unsigned char> file;
+    if (FileSize(width, height) == 0 || (pixels && !EncodeBmp24(pixels, samples, width, height, &file)))
+        return;
+    ReplaceFileWhole(fileName, file.data(), file.size(), nullptr);
+}
+
+}  // namespace
+
+bool EncodeBmp24(const unsigned char* pixels, int samples, int32_t width, int32_t height,
+                 std::vector<unsigned char>* pFile) {
+    const uint64_t fileSize = FileSize(width, height);
+    if (fileSize == 0) return false;
+    const uint64_t stride = RowStride(width);
+    try {
+        pFile->resize(static_cast<size_t>(fileSize));
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    StdioFile file = OpenStdioFile(fileName, "wb");
-    if (!file || !pixels) return;
-    WriteHeaders(file.get(), width, height, static_cast<uint32_t>(fileSize));
-    if (stride == 0) return;
+    unsigned char* out = pFile->data();
+    WriteHeaders(out, width, height, static_cast<uint32_t>(fileSize));
+    out += kHeadersSize;
 
     const size_t inStride = static_cast<size_t>(width) * samples;
+    const size_t pad = static_cast<size_t>(stride) - 3 * static_cast<size_t>(width);
     for (int32_t y = height - 1; y >= 0; --y) {
         const unsigned char* in = pixels + inStride * y;
-        unsigned char* out = row.get();
         for (int32_t x = 0; x < width; ++x, in += samples, out += 3) {
             out[0] = in[0];
             out[1] = in[1];
             out[2] = in[2];
         }
-        std::fwrite(row.get(), 1, stride, file.get());
+        for (size_t i = 0; i < pad; ++i) *out++ = 0;
     }
+    return true;
 }
-
-}  // namespace
 
 void SaveBmpFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32_t iWidth, int32_t iHeight) {
     SaveBmp(fileName, pRGBBuffer, 3, iWidth, iHeight);

@@ -6,6 +6,8 @@ const char* DescribeImageFileError(ImageFileError error) {
             return "was read without error";
         case ImageFileError::CannotOpen:
             return "cannot be opened";
+        case ImageFileError::NotRegularFile:
+            return "is not a regular file";
         case ImageFileError::NotThisFormat:
             return "has the wrong signature";
         case ImageFileError::Unsupported:

@@ -10,17 +10,20 @@
 // routines keep row 0 as the bottom row.
 //
 // Readers write the out-parameters only when they return a buffer. A reader that
-// returns null says why through the optional error argument.
+// returns null says why through the optional error argument. A file shorter than
+// its header declares gives a buffer whose missing samples are zero, unless it
+// holds too little to make the header believable (see pixel_buffer.h).
 
 #include <cstdint>
 
 enum class ImageFileError {
     None,
-    CannotOpen,     // missing, unreadable, or a directory
-    NotThisFormat,  // the signature is wrong
-    Unsupported,    // a valid file this reader does not decode exactly
-    TooLarge,       // dimensions beyond the reader's limit or overflowing
-    Corrupt,        // headers that contradict themselves or the file
+    CannotOpen,      // missing or unreadable
+    NotRegularFile,  // a folder, a pipe or a device: refused without waiting on it
+    NotThisFormat,   // the signature is wrong
+    Unsupported,     // a valid file this reader does not decode exactly
+    TooLarge,        // dimensions beyond the reader's limit, overflowing, or beyond memory
+    Corrupt,         // headers that contradict themselves or the file
 };
 
 // A short lower-case phrase for console messages, such as "cannot be opened".
@@ -33,10 +36,11 @@ unsigned char* LoadBmpRgba(const char* fileName, int32_t* piWidth, int32_t* piHe
                            ImageFileError* pError = nullptr);
 
 // Always a 24-bit bottom-up file; the 4-sample writer ignores byte 3 of each pixel.
+// The file is replaced whole (see ReplaceFileWhole): on failure it stays as it was.
 void SaveBmpFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32_t iWidth, int32_t iHeight);
 void SaveBmpFromRgba(const char* fileName, const unsigned char* pRGBABuffer, int32_t iWidth, int32_t iHeight);
 
-// Raw P6 files; buffer row 0 is the picture's bottom row.
+// Raw P6 files; buffer row 0 is the picture's bottom row. Written whole like BMP files.
 unsigned char* LoadPpmRgb(const char* fileName, int32_t* piWidth, int32_t* piHeight,
                           ImageFileError* pError = nullptr);
 void SavePpmFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32_t iWidth, int32_t iHeight);

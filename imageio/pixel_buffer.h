@@ -1,12 +1,18 @@
 #pragma once
-// Size limit and allocation shared by the readers.
+// Size limits and allocation shared by the readers.
 
 #include <cstdint>
 #include <memory>
+#include <new>
 
 // 16384 x 16384 pixels: a 4-sample buffer then stays within 1 GiB. Larger
-// pictures are refused before anything is allocated.
-constexpr int64_t kMaxImagePixels = int64_t{16384} * 16384;
+// pictures are refused before anything is allocated. The fuzz targets build with a
+// smaller limit: a few bytes of RLE may rightly describe a blank picture of the
+// largest size, and filling a gigabyte takes them past their time-out.
+#ifndef KORRAPP_MAX_IMAGE_PIXELS
+#define KORRAPP_MAX_IMAGE_PIXELS (int64_t{16384} * 16384)
+#endif
+constexpr int64_t kMaxImagePixels = KORRAPP_MAX_IMAGE_PIXELS;
 
 // Dimensions arrive from files as 64-bit values so that no check can overflow.
 inline bool FitsPixelLimit(int64_t width, int64_t height) {
@@ -14,9 +20,21 @@ inline bool FitsPixelLimit(int64_t width, int64_t height) {
            width * height <= kMaxImagePixels;
 }
 
-// Zero-filled, so whatever a short file does not supply reads as zero; never
-// zero-length, so an empty picture is still a non-null buffer.
+// A file may hold less than its header declares, cut off or still being written;
+// its missing samples read as zero. But a header is not believed when the file
+// holds less than half of what it declares and lacks more than this: no buffer is
+// allocated that the file could not plausibly fill.
+constexpr int64_t kShortFileAllowance = 64 * 1024;
+
+inline bool IsPlausiblyFilled(int64_t declaredBytes, int64_t heldBytes) {
+    const int64_t missing = declaredBytes - heldBytes;
+    return missing <= kShortFileAllowance || missing <= heldBytes;
+}
+
+// Never zero-length, so an empty picture is still a non-null buffer; null when
+// memory runs out. The decoders write every sample.
 inline std::unique_ptr<unsigned char[]> NewPixelBuffer(int64_t width, int64_t height, int samples) {
     const int64_t bytes = width * height * samples;
-    return std::unique_ptr<unsigned char[]>(new unsigned char[static_cast<size_t>(bytes > 0 ? bytes : 1)]());
+    return std::unique_ptr<unsigned char[]>(
+        new (std::nothrow) unsigned char[static_cast<size_t>(bytes > 0 ? bytes : 1)]);
 }

@@ -3,12 +3,18 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "imageio/image_files.h"
+#include "imageio/native_file.h"
+#include "imageio/open_image_file.h"
 #include "imageio/pixel_buffer.h"
-#include "imageio/stdio_file.h"
 
 namespace {
+
+constexpr int kEnd = -1;
 
 bool IsPpmSpace(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -18,51 +24,61 @@ bool IsDigit(int c) {
     return c >= '0' && c <= '9';
 }
 
+// The file's bytes, read front to back.
+class Cursor {
+public:
+    explicit Cursor(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
+    int Next() { return at_ < bytes_.size() ? bytes_[at_++] : kEnd; }
+    void Back() { --at_; }
+    size_t Offset() const { return at_; }
+
+private:
+    const std::vector<unsigned char>& bytes_;
+    size_t at_ = 0;
+};
+
 // Skips whitespace and '#' comments, which run to the end of the line, and
 // returns the first character after them.
-int SkipSpaceAndComments(std::FILE* file) {
+int SkipSpaceAndComments(Cursor& in) {
     for (;;) {
-        int c = std::getc(file);
+        int c = in.Next();
         if (c == '#') {
-            do c = std::getc(file);
-            while (c != '\n' && c != '\r' && c != EOF);
+            do c = in.Next();
+            while (c != '\n' && c != '\r' && c != kEnd);
         }
         if (!IsPpmSpace(c)) return c;
     }
 }
 
 // Reads one decimal header field and returns the character that ended it; a '#'
-// is left in the file for the next field's comment skipping. Values beyond
-// INT32_MAX saturate there, so no digit string can overflow.
-int ReadField(std::FILE* file, int64_t* value, ImageFileError* error) {
-    int c = SkipSpaceAndComments(file);
+// is left for the next field's comment skipping. Values beyond INT32_MAX saturate
+// there, so no digit string can overflow.
+int ReadField(Cursor& in, int64_t* value, ImageFileError* error) {
+    int c = SkipSpaceAndComments(in);
     if (!IsDigit(c)) {
         *error = ImageFileError::Corrupt;
         return c;
     }
     int64_t v = 0;
-    for (; IsDigit(c); c = std::getc(file)) v = std::min<int64_t>(v * 10 + (c - '0'), INT32_MAX);
+    for (; IsDigit(c); c = in.Next()) v = std::min<int64_t>(v * 10 + (c - '0'), INT32_MAX);
     *value = v;
     if (c == '#')
-        std::ungetc(c, file);
+        in.Back();
     else if (!IsPpmSpace(c))
         *error = ImageFileError::Corrupt;
     return c;
 }
 
-ImageFileError ReadPpmHeader(std::FILE* file, int64_t* width, int64_t* height) {
-    char magic[3] = {};
-    const size_t got = std::fread(magic, 1, 3, file);
-    if (std::ferror(file)) return ImageFileError::CannotOpen;
-    if (got < 3 || magic[0] != 'P' || magic[1] != '6' || !IsPpmSpace(magic[2]))
-        return ImageFileError::NotThisFormat;
+ImageFileError ReadPpmHeader(Cursor& in, int64_t* width, int64_t* height) {
+    const int magic[3] = {in.Next(), in.Next(), in.Next()};
+    if (magic[0] != 'P' || magic[1] != '6' || !IsPpmSpace(magic[2])) return ImageFileError::NotThisFormat;
 
     ImageFileError error = ImageFileError::None;
     int64_t maxval = 0;
-    ReadField(file, width, &error);
-    if (error == ImageFileError::None) ReadField(file, height, &error);
+    ReadField(in, width, &error);
+    if (error == ImageFileError::None) ReadField(in, height, &error);
     // Exactly one whitespace character separates maxval from the raster.
-    if (error == ImageFileError::None && !IsPpmSpace(ReadField(file, &maxval, &error)))
+    if (error == ImageFileError::None && !IsPpmSpace(ReadField(in, &maxval, &error)))
         error = ImageFileError::Corrupt;
     if (error != ImageFileError::None) return error;
     if (maxval == 0 || maxval > 65535) return ImageFileError::Corrupt;
@@ -71,22 +87,47 @@ ImageFileError ReadPpmHeader(std::FILE* file, int64_t* width, int64_t* height) {
     return ImageFileError::None;
 }
 
+ImageFileError ReadWholeFile(const char* fileName, std::vector<unsigned char>* bytes) {
+    InputFile file;
+    const ImageFileError error = OpenImageFile(fileName, &file);
+    if (error != ImageFileError::None) return error;
+    try {
+        bytes->resize(static_cast<size_t>(file.Length()));
+    } catch (const std::bad_alloc&) {
+        return ImageFileError::TooLarge;
+    }
+    size_t got = 0;
+    if (!file.ReadAt(0, bytes->data(), bytes->size(), &got)) return ImageFileError::CannotOpen;
+    bytes->resize(got);
+    return ImageFileError::None;
+}
+
 ImageFileError DecodePpmFile(const char* fileName, std::unique_ptr<unsigned char[]>* pixels, int64_t* width,
                              int64_t* height) {
-    StdioFile file = OpenStdioFile(fileName, "rb");
-    if (!file) return ImageFileError::CannotOpen;
-    const ImageFileError error = ReadPpmHeader(file.get(), width, height);
+    std::vector<unsigned char> bytes;
+    ImageFileError error = ReadWholeFile(fileName, &bytes);
     if (error != ImageFileError::None) return error;
+    Cursor in(bytes);
+    if ((error = ReadPpmHeader(in, width, height)) != ImageFileError::None) return error;
+    const size_t stride = static_cast<size_t>(*width) * 3;
+    const int64_t declared = static_cast<int64_t>(stride) * *height;
+    const int64_t held = static_cast<int64_t>(bytes.size() - in.Offset());
+    if (!IsPlausiblyFilled(declared, held)) return ImageFileError::Corrupt;
 
     *pixels = NewPixelBuffer(*width, *height, 3);
-    const size_t stride = static_cast<size_t>(*width) * 3;
-    // The file runs top row first; the buffer bottom row first. Samples are read in
-    // place, then red and blue trade places. Whatever a short file lacks stays zero.
+    if (!*pixels) return ImageFileError::TooLarge;
+    // The file runs top row first, the buffer bottom row first; red and blue trade
+    // places. Whatever a short file lacks is zero.
+    const unsigned char* raster = bytes.data() + in.Offset();
+    size_t left = static_cast<size_t>(held);
     for (int64_t y = *height - 1; y >= 0 && stride > 0; --y) {
         unsigned char* row = pixels->get() + stride * y;
-        const size_t got = std::fread(row, 1, stride, file.get());
+        const size_t got = std::min(stride, left);
+        std::copy(raster, raster + got, row);
+        std::fill(row + got, row + stride, 0);
         for (size_t i = 0; i + 2 < stride; i += 3) std::swap(row[i], row[i + 2]);
-        if (got < stride) break;
+        raster += got;
+        left -= got;
     }
     return ImageFileError::None;
 }
@@ -107,23 +148,25 @@ unsigned char* LoadPpmRgb(const char* fileName, int32_t* piWidth, int32_t* piHei
 void SavePpmFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32_t iWidth, int32_t iHeight) {
     if (iWidth < 0 || iHeight < 0) return;
     const size_t stride = static_cast<size_t>(iWidth) * 3;
-    // The row is allocated before the file is opened so that a failure leaves it alone.
-    std::unique_ptr<unsigned char[]> row;
-    if (pRGBBuffer && stride > 0) {
-        row.reset(new (std::nothrow) unsigned char[stride]);
-        if (!row) return;
-    }
-    StdioFile file = OpenStdioFile(fileName, "wb");
-    if (!file || !pRGBBuffer) return;
-    std::fprintf(file.get(), "P6\n%d %d\n255\n", static_cast<int>(iWidth), static_cast<int>(iHeight));
-    if (stride == 0) return;
-    for (int32_t y = iHeight - 1; y >= 0; --y) {
-        const unsigned char* in = pRGBBuffer + stride * y;
-        for (size_t i = 0; i < stride; i += 3) {
-            row[i] = in[i + 2];
-            row[i + 1] = in[i + 1];
-            row[i + 2] = in[i];
+    char header[48];
+    const int headerSize = std::snprintf(header, sizeof header, "P6\n%d %d\n255\n", static_cast<int>(iWidth),
+                                         static_cast<int>(iHeight));
+    std::vector<unsigned char> file;
+    if (pRGBBuffer) {
+        try {
+            file.resize(static_cast<size_t>(headerSize + uint64_t{stride} * static_cast<uint32_t>(iHeight)));
+        } catch (const std::exception&) {
+            return;  // beyond memory, or beyond what a vector may hold
         }
-        std::fwrite(row.get(), 1, stride, file.get());
+        unsigned char* out = std::copy(header, header + headerSize, file.data());
+        for (int32_t y = iHeight - 1; y >= 0; --y) {
+            const unsigned char* in = pRGBBuffer + stride * y;
+            for (size_t i = 0; i < stride; i += 3, out += 3) {
+                out[0] = in[i + 2];
+                out[1] = in[i + 1];
+                out[2] = in[i];
+            }
+        }
     }
+    ReplaceFileWhole(fileName, file.data(), file.size(), nullptr);
 }

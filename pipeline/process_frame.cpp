@@ -1,12 +1,17 @@
 #include "pipeline/process_frame.h"
 
 #include <memory>
+#include <new>
+#include <string>
+#include <vector>
 
 #include "compute/app_state.h"
 #include "diagnostics/debug_print.h"
 #include "display/draw_image.h"
-#include "imageio/image_files.h"
+#include "imageio/bmp_encoder.h"
+#include "imageio/native_file.h"
 #include "pipeline/frame_timing.h"
+#include "pipeline/problem_latch.h"
 #include "pipeline/stereo_input.h"
 #include "platform/platform.h"
 
@@ -16,15 +21,28 @@ constexpr const char* kDepthImageFile = "depth.bmp";
 constexpr int kInputLevel = 0;
 constexpr int kLevelCount = 1;  // halvings to the output, and the level read back
 
+ProblemLatch deviceProblem;  // a failed upload, launch or read-back, with its status
+ProblemLatch saveProblem;
+ProblemLatch memoryProblem;
+
 size_t ImageBytes(int32_t iWidth, int32_t iHeight, int32_t iBytesPerPixel) {
     return static_cast<size_t>(iWidth) * static_cast<size_t>(iBytesPerPixel) * static_cast<size_t>(iHeight);
 }
 
-void Upload(const cl::Buffer& level, const unsigned char* pixels, size_t bytes, cl::Event* pEvent) {
-    appState.clCommandQueue.enqueueWriteBuffer(level, CL_TRUE, 0, bytes, pixels, nullptr, pEvent);
+bool IsNewDeviceProblem(const char* sStep, cl_int iStatus) {
+    return deviceProblem.IsNew(std::string(sStep) + " " + std::to_string(iStatus));
 }
 
-void LaunchDecimate(int32_t iWidth, int32_t iHeight) {
+bool Upload(const cl::Buffer& level, const unsigned char* pixels, size_t bytes, cl::Event* pEvent) {
+    const cl_int iStatus =
+        appState.clCommandQueue.enqueueWriteBuffer(level, CL_TRUE, 0, bytes, pixels, nullptr, pEvent);
+    if (iStatus != CL_SUCCESS && IsNewDeviceProblem("upload", iStatus)) {
+        DEBUG_PRINT("Cannot upload the stereo pair %d\n", iStatus);
+    }
+    return iStatus == CL_SUCCESS;
+}
+
+bool LaunchDecimate(int32_t iWidth, int32_t iHeight) {
     cl::Kernel& clKernel = appState.clKernel;
     clKernel.setArg(0, appState.clLeftPyramid[kInputLevel]);
     clKernel.setArg(1, appState.clLeftPyramid[kInputLevel + 1]);
@@ -40,8 +58,33 @@ void LaunchDecimate(int32_t iWidth, int32_t iHeight) {
     const cl::NDRange ndRangeOffset(0, 0);
     const cl_int iStatus = appState.clCommandQueue.enqueueNDRangeKernel(
         clKernel, ndRangeOffset, ndRangeGlobal, ndRangeLocal, nullptr, &appState.vKernelEvents[0]);
-    if (iStatus != CL_SUCCESS) {
+    if (iStatus != CL_SUCCESS && IsNewDeviceProblem("launch", iStatus)) {
         DEBUG_PRINT("Cannot enqueue clKernel %d\n", iStatus);
+    }
+    return iStatus == CL_SUCCESS;
+}
+
+bool ReadBack(unsigned char* pOutput, size_t bytes) {
+    const cl_int iStatus = appState.clCommandQueue.enqueueReadBuffer(
+        appState.clLeftPyramid[kLevelCount], CL_TRUE, 0, bytes, pOutput, &appState.vKernelEvents, nullptr);
+    if (iStatus != CL_SUCCESS && IsNewDeviceProblem("read-back", iStatus)) {
+        DEBUG_PRINT("Cannot read back the depth image %d\n", iStatus);
+    }
+    return iStatus == CL_SUCCESS;
+}
+
+// The file is replaced whole or not at all; a failure keeps the previous one and is
+// told when it starts.
+void SaveDepthImage(const unsigned char* pOutput, int32_t iWidth, int32_t iHeight) {
+    std::vector<unsigned char> vFile;
+    std::string sReason = "not enough memory";
+    if (EncodeBmp24(pOutput, kPyramidBytesPerPixel, iWidth, iHeight, &vFile) &&
+        ReplaceFileWhole(kDepthImageFile, vFile.data(), vFile.size(), &sReason)) {
+        saveProblem.Clear();
+        return;
+    }
+    if (saveProblem.IsNew(sReason)) {
+        DEBUG_PRINT("Cannot save %s (%s); the previous one stays\n", kDepthImageFile, sReason.c_str());
     }
 }
 
@@ -57,9 +100,8 @@ void ShowTiming(int64_t cnt1) {
     PlatformSetWindowTitle(appState.hMainWindow, sWindowTitle);
 }
 
-}  // namespace
-
-void ProcessFrame() {
+// A frame whose device work fails ends without touching depth.bmp or the window.
+void RunFrame() {
     int64_t cnt1 = 0;
     ReadCounter(&cnt1);
 
@@ -70,25 +112,40 @@ void ProcessFrame() {
     const int32_t iWidth = pair.iWidth;
     const int32_t iHeight = pair.iHeight;
     const size_t inputBytes = ImageBytes(iWidth, iHeight, kPyramidBytesPerPixel);
-    Upload(appState.clLeftPyramid[kInputLevel], pair.pLeftPixels.get(), inputBytes,
-           &appState.vUploadEvents[0]);
-    Upload(appState.clRightPyramid[kInputLevel], pair.pRightPixels.get(), inputBytes,
-           &appState.vUploadEvents[1]);
-
-    LaunchDecimate(iWidth, iHeight);
+    if (!Upload(appState.clLeftPyramid[kInputLevel], pair.pLeftPixels.get(), inputBytes,
+                &appState.vUploadEvents[0]) ||
+        !Upload(appState.clRightPyramid[kInputLevel], pair.pRightPixels.get(), inputBytes,
+                &appState.vUploadEvents[1]) ||
+        !LaunchDecimate(iWidth, iHeight)) {
+        return;
+    }
 
     const int32_t iOutputWidth = PyramidLevelSize(iWidth, kLevelCount);
     const int32_t iOutputHeight = PyramidLevelSize(iHeight, kLevelCount);
-    // Zeroed, so a failed launch or read-back never puts stray memory into the file.
     const size_t outputBytes = ImageBytes(iOutputWidth, iOutputHeight, kPyramidBytesPerPixel);
-    std::unique_ptr<unsigned char[]> pOutput(new unsigned char[outputBytes]());
-    appState.clCommandQueue.enqueueReadBuffer(appState.clLeftPyramid[kLevelCount], CL_TRUE, 0, outputBytes,
-                                              pOutput.get(), &appState.vKernelEvents, nullptr);
+    std::unique_ptr<unsigned char[]> pOutput(new unsigned char[outputBytes]);
+    if (!ReadBack(pOutput.get(), outputBytes)) {
+        return;
+    }
+    deviceProblem.Clear();
 
-    SaveBmpFromRgb(kDepthImageFile, pOutput.get(), iOutputWidth, iOutputHeight);
+    SaveDepthImage(pOutput.get(), iOutputWidth, iOutputHeight);
     DrawImageRgb(appState.hMainWindow, 0, 0, pOutput.get(), iOutputWidth, iOutputHeight);
     pOutput.reset();
     pair = StereoPair();
 
     ShowTiming(cnt1);
+    memoryProblem.Clear();
+}
+
+}  // namespace
+
+void ProcessFrame() {
+    try {
+        RunFrame();
+    } catch (const std::bad_alloc&) {
+        if (memoryProblem.IsNew("memory")) {
+            DEBUG_PRINT("Waiting for a usable stereo pair: not enough memory for a frame\n");
+        }
+    }
 }

@@ -15,7 +15,8 @@ struct StereoPair {
     int32_t iHeight = 0;
 };
 
-// True with both views read, of one size, that the pyramids hold and that can be
-// halved. Otherwise false, and a line naming the file and the reason is printed
-// when that reason first appears; a good pair clears it.
+// True with both views read whole, of one size, that the pyramids hold and that
+// can be halved. Both headers are checked before any pixel buffer is allocated.
+// Otherwise false, and a line naming the file and the reason is printed when that
+// reason first appears; a good pair clears it.
 bool ReadStereoPair(StereoPair* pPair);

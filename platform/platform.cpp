@@ -36,6 +36,9 @@ const WindowBackend kNoWindowSystem = {
 };
 
 const WindowBackend* activeBackend = &kNoWindowSystem;
+// Told at the loop's first turn rather than at start, so that a run whose setup
+// fails does not claim to be running.
+const char* pendingNotice = nullptr;
 
 }  // namespace
 
@@ -43,9 +46,7 @@ bool PlatformStartWindowSystem() {
     bool bEarlierFailed = false;
     for (const WindowBackend* backend : kCandidates) {
         if (backend->start()) {
-            if (bEarlierFailed && backend->fallbackNotice != nullptr) {
-                std::fputs(backend->fallbackNotice, stderr);
-            }
+            pendingNotice = bEarlierFailed ? backend->fallbackNotice : nullptr;
             activeBackend = backend;
             return true;
         }
@@ -80,6 +81,10 @@ void PlatformStopWindowSystem() {
 }
 
 bool PlatformPeekMessage(PlatformMessage* message) {
+    if (pendingNotice != nullptr) {
+        std::fputs(pendingNotice, stderr);
+        pendingNotice = nullptr;
+    }
     return activeBackend->takeMessage(message);
 }
 

@@ -2,9 +2,12 @@
 // box is a line on standard error, and the steady clock is the performance counter.
 #include <chrono>
 
+#include "platform/status_line.h"
 #include "platform/system.h"
 
+// A status line may share the terminal with standard output.
 FILE* PlatformOpenConsole() {
+    ClearStatusLine();
     return stdout;
 }
 

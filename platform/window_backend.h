@@ -5,8 +5,8 @@
 
 struct WindowBackend {
     bool (*start)();  // false: this backend cannot run here (no display)
-    // Told on standard error when this backend runs because an earlier one could not
-    // start; null when there is nothing to tell.
+    // Told on standard error, once the loop runs, when this backend runs because an
+    // earlier one could not start; null when there is nothing to tell.
     const char* fallbackNotice;
     PlatformWindow* (*createMainWindow)(const char* title, int32_t width, int32_t height);
     void (*showMainWindow)(PlatformWindow* window);

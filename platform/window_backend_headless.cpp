@@ -1,12 +1,10 @@
 // No display: no window to draw in. The title becomes a status line on a terminal,
 // and SIGINT or SIGTERM stands for closing the window.
-#include <unistd.h>
-
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 
+#include "platform/status_line.h"
 #include "platform/window_backend.h"
 
 namespace {
@@ -16,8 +14,8 @@ constexpr std::chrono::milliseconds kStatusInterval(250);
 
 volatile std::sig_atomic_t closeRequested = 0;
 bool quitDelivered = false;
-bool statusLineShown = false;
 std::chrono::steady_clock::time_point lastStatus;
+bool statusShown = false;
 
 // Any distinct non-null address serves as the one window.
 struct PlatformWindowTag {
@@ -46,24 +44,18 @@ PlatformWindow* CreateMainWindow(const char*, int32_t, int32_t) {
 void ShowMainWindow(PlatformWindow*) {}
 
 void DestroyMainWindow(PlatformWindow*) {
-    if (statusLineShown) {
-        std::fputc('\n', stderr);
-        statusLineShown = false;
-    }
+    EndStatusLine();
 }
 
+// Frames run far faster than a terminal is read.
 void SetWindowTitle(PlatformWindow*, const char* title) {
-    if (isatty(STDERR_FILENO) == 0) {
-        return;
-    }
     const auto now = std::chrono::steady_clock::now();
-    if (statusLineShown && now - lastStatus < kStatusInterval) {
+    if (statusShown && now - lastStatus < kStatusInterval) {
         return;
     }
-    std::fprintf(stderr, "\r%s\033[K", title);
-    std::fflush(stderr);
+    ShowStatusLine(title);
     lastStatus = now;
-    statusLineShown = true;
+    statusShown = true;
 }
 
 void DrawPixels(PlatformWindow*, int32_t, int32_t, const PixelRows&) {}

@@ -1,6 +1,7 @@
 // LoadBmpRgb / LoadBmpRgba on small files built byte by byte.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <climits>
@@ -197,6 +198,15 @@ TEST_F(BmpReader, RleRunsLiteralsAndEscapesPlacePixels) {
     EXPECT_EQ(rle4.samples, (Bytes{0,   255, 0, 255, 0,   0, 0,   0, 0, 0, 0,   0, 0,   0, 0,
                                    255, 0,   0, 0,   255, 0, 255, 0, 0, 0, 255, 0, 255, 0, 0}));
 
+    // Runs that reach past the row's end, as some writers make them for the row's
+    // padding, are cut at the end; the next row starts afresh.
+    const Loaded clipped = Load(Rle(kRle8, 2, 2, {3, 1, 0, 0, 2, 2, 4, 0, 0, 1}), false);
+    ASSERT_NE(clipped.pixels, nullptr);
+    EXPECT_EQ(clipped.samples, (Bytes{0, 255, 0, 0, 255, 0, 255, 0, 0, 255, 0, 0}));
+    const Loaded clipped4 = Load(Rle(kRle4, 3, 1, {6, 0x12, 0, 1}), false);
+    ASSERT_NE(clipped4.pixels, nullptr);
+    EXPECT_EQ(clipped4.samples, (Bytes{255, 0, 0, 0, 255, 0, 255, 0, 0}));
+
     // A stream cut inside a literal keeps what it painted, as a short file does.
     const Loaded cut = Load(Rle(kRle8, 3, 1, {0, 3, 1, 2}), false);
     ASSERT_NE(cut.pixels, nullptr);
@@ -208,7 +218,6 @@ TEST_F(BmpReader, RleThatLeavesThePictureOrPaletteIsRefused) {
         const char* what;
         BmpFields fields;
     } cases[] = {
-        {"run past the row end", Rle(kRle8, 4, 2, {5, 1, 0, 1})},
         {"literal past the row end", Rle(kRle8, 2, 2, {0, 3, 1, 1, 1, 0})},
         {"delta past the right edge", Rle(kRle8, 4, 2, {0, 2, 5, 0, 0, 1})},
         {"delta past the top", Rle(kRle8, 4, 2, {0, 2, 0, 3, 0, 1})},
@@ -232,6 +241,35 @@ TEST_F(BmpReader, MissingPixelBytesReadAsZero) {
     const Loaded headersOnly = Load(TwentyFourBit(2, 2, {}), false);
     ASSERT_NE(headersOnly.pixels, nullptr);
     EXPECT_EQ(headersOnly.samples, Bytes(12, 0));
+}
+
+TEST_F(BmpReader, HeadersAreBelievedOnlyAsFarAsTheFileBacksThem) {
+    // Uncompressed rows: up to half of them may be missing, or up to the allowance.
+    const auto rows = [](int32_t width, int32_t height, size_t held) {
+        return TwentyFourBit(width, height, Bytes(held, 7));
+    };
+    EXPECT_NE(Load(rows(200, 200, 60000), false).pixels, nullptr) << "half of 120000 bytes";
+    EXPECT_EQ(Load(rows(200, 200, 50000), false).error, ImageFileError::Corrupt) << "too little of 120000";
+    EXPECT_NE(Load(rows(100, 100, 0), false).pixels, nullptr) << "30000 missing, within the allowance";
+    EXPECT_EQ(Load(rows(16384, 16384, 0), true).error, ImageFileError::Corrupt) << "a 54-byte file";
+
+    // A compressed stream may say little: a lone end-of-bitmap fills a large picture.
+    const Loaded blank = Load(Rle(kRle8, 2048, 2048, {0, 1}), false);
+    ASSERT_NE(blank.pixels, nullptr);
+    EXPECT_EQ(std::count(blank.samples.begin(), blank.samples.end(), 0), 2048 * 2048 * 3);
+
+    // A palette count must fit before the pixels; without a count the palette ends
+    // there, however short or long the file.
+    BmpFields palette;
+    palette.bitCount = 8;
+    palette.palette = {0x010203, 0x040506};
+    palette.pixels = {1, 0, 0, 0};
+    EXPECT_NE(Load(palette, false).pixels, nullptr);
+    palette.height = 300;
+    palette.pixels.assign(4 * 300, 1);
+    EXPECT_NE(Load(palette, false).pixels, nullptr);
+    palette.colorsUsed = 3;
+    EXPECT_EQ(Load(palette, false).error, ImageFileError::Corrupt);
 }
 
 TEST_F(BmpReader, EmptyPictureGivesABufferAndItsSize) {
@@ -325,12 +363,21 @@ TEST_F(BmpReader, RefusedFilesLeaveTheOutParametersAlone) {
     }
 }
 
-TEST_F(BmpReader, MissingFileOrFolderCannotBeOpened) {
-    for (const std::string& name : {dir_.file("absent.bmp"), dir_.path().string()}) {
+TEST_F(BmpReader, MissingFilesAndOtherThanRegularFilesAreRefusedWithoutWaiting) {
+    // A pipe nobody writes to would hold a plain open for ever.
+    const std::string pipe = dir_.file("pipe.bmp");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::pair<std::string, ImageFileError> cases[] = {
+        {dir_.file("absent.bmp"), ImageFileError::CannotOpen},
+        {dir_.path().string(), ImageFileError::NotRegularFile},
+        {pipe, ImageFileError::NotRegularFile},
+        {"/dev/zero", ImageFileError::NotRegularFile},
+    };
+    for (const auto& [name, expected] : cases) {
         ImageFileError error = ImageFileError::None;
         int32_t width = -7, height = -7;
         EXPECT_EQ(LoadBmpRgb(name.c_str(), &width, &height, &error), nullptr);
-        EXPECT_EQ(error, ImageFileError::CannotOpen) << name;
+        EXPECT_EQ(error, expected) << name;
         EXPECT_EQ(width, -7);
     }
     int32_t width = 0, height = 0;

@@ -79,6 +79,7 @@ TEST_F(PpmFiles, BadHeadersAreRefusedAndLeaveTheOutParametersAlone) {
         {"P6\n2 2\n256\n", ImageFileError::Unsupported},
         {"P6\n2 2\n65536\n", ImageFileError::Corrupt},
         {"P6\n16385 16384\n255\n", ImageFileError::TooLarge},
+        {"P6\n16384 16384\n255\n", ImageFileError::Corrupt},  // 12 bytes of 768 MiB
         {"P6\n99999999999999999999999 1\n255\n", ImageFileError::TooLarge},
     };
     for (const auto& c : cases) {

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 #include <fstream>
+#include <functional>
 
 #include "compute/app_state.h"
 #include "compute/init_opencl.h"
@@ -73,37 +78,67 @@ TEST_F(ProcessFrameTest, RepeatedFramesRewriteTheSameFile) {
     EXPECT_EQ(first.size(), 54u + 676u * 187u);
 }
 
+// A picture whose header claims another size, with nothing more behind it.
+void WriteHeaderClaiming(const fs::path& file, uint32_t width, uint32_t height) {
+    SaveTestBmp(file, MakeTestImage(2, 2, 1));
+    std::vector<unsigned char> bytes = ReadFileBytes(file.string());
+    for (int i = 0; i < 4; ++i) {
+        bytes[18 + i] = static_cast<unsigned char>(width >> (8 * i));
+        bytes[22 + i] = static_cast<unsigned char>(height >> (8 * i));
+    }
+    WriteFileBytes(file.string(), bytes);
+}
+
+void WritePair(const fs::path& dir, int32_t width, int32_t height) {
+    SaveTestBmp(dir / "im2.bmp", MakeTestImage(width, height, 1));
+    SaveTestBmp(dir / "im6.bmp", MakeTestImage(width, height, 2));
+}
+
 struct BadPair {
     const char* what;
-    TestImage left;
-    TestImage right;
-    bool writeRight;
+    std::function<void(const fs::path&)> lay;
     const char* expectedLine;
 };
 
 TEST_F(ProcessFrameTest, BadPairsAreReportedOnceAndLeaveDepthAlone) {
     const BadPair cases[] = {
-        {"right view missing",
-         MakeTestImage(8, 8, 1),
-         {},
-         false,
-         "Waiting for a usable stereo pair: im6.bmp cannot be opened\n"},
-        {"sizes differ", MakeTestImage(8, 8, 1), MakeTestImage(10, 8, 2), true,
-         "Waiting for a usable stereo pair: im2.bmp is 8 x 8 pixels but im6.bmp is 10 x 8 pixels\n"},
-        {"too large", MakeTestImage(451, 375, 1), MakeTestImage(451, 375, 2), true,
-         "Waiting for a usable stereo pair: im2.bmp is 451 x 375 pixels, more than the device buffers hold "
-         "(450 x 375 pixels)\n"},
-        {"too small", MakeTestImage(1, 5, 1), MakeTestImage(1, 5, 2), true,
-         "Waiting for a usable stereo pair: im2.bmp is 1 x 5 pixels, too small to halve\n"},
+        {"right view missing", [](const fs::path& d) { SaveTestBmp(d / "im2.bmp", MakeTestImage(8, 8, 1)); },
+         "im6.bmp cannot be opened"},
+        {"sizes differ",
+         [](const fs::path& d) {
+             SaveTestBmp(d / "im2.bmp", MakeTestImage(8, 8, 1));
+             SaveTestBmp(d / "im6.bmp", MakeTestImage(10, 8, 2));
+         },
+         "im2.bmp is 8 x 8 pixels but im6.bmp is 10 x 8 pixels"},
+        {"too large", [](const fs::path& d) { WritePair(d, 451, 375); },
+         "im2.bmp is 451 x 375 pixels, more than the device buffers hold (450 x 375 pixels)"},
+        {"half-size level too large", [](const fs::path& d) { WritePair(d, 380, 444); },
+         "im2.bmp is 380 x 444 pixels, more than the device buffers hold (450 x 375 pixels)"},
+        {"too small", [](const fs::path& d) { WritePair(d, 1, 5); },
+         "im2.bmp is 1 x 5 pixels, too small to halve"},
+        {"still being written",
+         [](const fs::path& d) {
+             WritePair(d, 450, 375);
+             fs::resize_file(d / "im2.bmp", 10000);
+         },
+         "im2.bmp is incomplete: it holds 10000 of 507054 bytes"},
+        {"right view a pipe",
+         [](const fs::path& d) {
+             SaveTestBmp(d / "im2.bmp", MakeTestImage(8, 8, 1));
+             mkfifo((d / "im6.bmp").c_str(), 0600);
+         },
+         "im6.bmp is not a regular file"},
+        {"left view a folder",
+         [](const fs::path& d) {
+             fs::create_directory(d / "im2.bmp");
+             SaveTestBmp(d / "im6.bmp", MakeTestImage(8, 8, 2));
+         },
+         "im2.bmp is not a regular file"},
     };
     const std::vector<unsigned char> sentinel = {'k', 'e', 'e', 'p'};
     for (const BadPair& c : cases) {
         TempDir caseDir;
-        fs::copy_file(KernelSourceFile(), caseDir.path() / "test.cl");
-        SaveTestBmp(caseDir.path() / "im2.bmp", c.left);
-        if (c.writeRight) {
-            SaveTestBmp(caseDir.path() / "im6.bmp", c.right);
-        }
+        c.lay(caseDir.path());
         WriteFileBytes((caseDir.path() / "depth.bmp").string(), sentinel);
         const int32_t framesBefore = appState.iFrameCount;
 
@@ -112,10 +147,46 @@ TEST_F(ProcessFrameTest, BadPairsAreReportedOnceAndLeaveDepthAlone) {
         ProcessFrame();
         ProcessFrame();
         ProcessFrame();
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.expectedLine) << c.what;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  std::string("Waiting for a usable stereo pair: ") + c.expectedLine + "\n")
+            << c.what;
         EXPECT_EQ(ReadFileBytes((caseDir.path() / "depth.bmp").string()), sentinel) << c.what;
         EXPECT_EQ(appState.iFrameCount, framesBefore) << c.what;
     }
+}
+
+// Views are refused by their headers, before any pixel buffer exists: a few bytes
+// claiming 16384 x 16384 pixels cost no 800 MB.
+TEST_F(ProcessFrameTest, AHeaderClaimingAHugePictureCostsNoMemory) {
+    WriteHeaderClaiming(dir.path() / "im2.bmp", 16384, 16384);
+    WriteHeaderClaiming(dir.path() / "im6.bmp", 16384, 16384);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(
+        RunFrames(3),
+        "Waiting for a usable stereo pair: im2.bmp is 16384 x 16384 pixels, more than the device buffers "
+        "hold (450 x 375 pixels)\n");
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes of peak memory gained";
+}
+
+TEST_F(ProcessFrameTest, AnIncompleteViewIsToldOnceAndUsedOnceWhole) {
+    const TestImage left = MakeTestImage(450, 375, 7);
+    LayOutRunFolder(dir.path(), left, MakeTestImage(450, 375, 8));
+    const std::vector<unsigned char> whole = ReadFileBytes((dir.path() / "im2.bmp").string());
+    const auto writePart = [&](size_t bytes) {
+        WriteFileBytes((dir.path() / "im2.bmp").string(), {whole.begin(), whole.begin() + bytes});
+    };
+    writePart(3000);
+    EXPECT_EQ(RunFrames(2),
+              "Waiting for a usable stereo pair: im2.bmp is incomplete: it holds 3000 of 507054 bytes\n");
+    writePart(400000);
+    EXPECT_EQ(RunFrames(2), "") << "the same problem, however far the writer got";
+    EXPECT_FALSE(fs::exists(Depth()));
+    writePart(whole.size());
+    EXPECT_EQ(RunFrames(1), "");
+    EXPECT_TRUE(LoadTestBmp(Depth()).pixels == HalveReference(left).pixels);
 }
 
 TEST_F(ProcessFrameTest, RecoversOnItsOwnOnceThePairIsRight) {
@@ -133,6 +204,113 @@ TEST_F(ProcessFrameTest, RecoversOnItsOwnOnceThePairIsRight) {
     // The same problem, after a good frame, is news again.
     fs::remove(dir.path() / "im2.bmp");
     EXPECT_EQ(RunFrames(2), "Waiting for a usable stereo pair: im2.bmp cannot be opened\n");
+}
+
+// Temporary files left behind show beside these.
+std::vector<std::string> Strays(const fs::path& dir) {
+    return NamesBesides(dir, {"im2.bmp", "im6.bmp", "test.cl", "depth.bmp", "notes.txt"});
+}
+
+TEST_F(ProcessFrameTest, DepthReplacesALinkItselfAndNeverWritesThroughIt) {
+    const TestImage left = MakeTestImage(40, 30, 9);
+    LayOutRunFolder(dir.path(), left, MakeTestImage(40, 30, 10));
+    const std::vector<unsigned char> notes = {'m', 'i', 'n', 'e'};
+    WriteFileBytes((dir.path() / "notes.txt").string(), notes);
+    const std::vector<unsigned char> im2 = ReadFileBytes((dir.path() / "im2.bmp").string());
+    for (const char* target : {"notes.txt", "im2.bmp"}) {
+        fs::remove(Depth());
+        fs::create_symlink(target, Depth());
+        EXPECT_EQ(RunFrames(1), "");
+        EXPECT_FALSE(fs::is_symlink(Depth())) << target;
+        EXPECT_TRUE(LoadTestBmp(Depth()).pixels == HalveReference(left).pixels) << target;
+    }
+    EXPECT_EQ(ReadFileBytes((dir.path() / "notes.txt").string()), notes);
+    EXPECT_EQ(ReadFileBytes((dir.path() / "im2.bmp").string()), im2);
+    EXPECT_TRUE(Strays(dir.path()).empty());
+}
+
+// What makes a save fail, and how to take it away again.
+struct SaveFailure {
+    const char* what;
+    std::function<void(const fs::path&)> make;
+    std::function<void(const fs::path&)> undo;
+    const char* reason;
+};
+
+void SetFileSizeLimit(rlim_t bytes) {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TEST_F(ProcessFrameTest, FailedSavesKeepThePreviousFileAndAreToldWhenTheyStart) {
+    const std::vector<unsigned char> previous = {'o', 'l', 'd'};
+    const auto writePrevious = [&](const fs::path& d) {
+        WriteFileBytes((d / "depth.bmp").string(), previous);
+    };
+    const SaveFailure cases[] = {
+        {"read-only file",
+         [&](const fs::path& d) {
+             writePrevious(d);
+             fs::permissions(d / "depth.bmp", fs::perms::owner_read | fs::perms::group_read);
+         },
+         [](const fs::path& d) {
+             fs::permissions(d / "depth.bmp", fs::perms::owner_write, fs::perm_options::add);
+         },
+         "File is read-only"},
+        {"folder",
+         [](const fs::path& d) {
+             fs::remove(d / "depth.bmp");
+             fs::create_directory(d / "depth.bmp");
+         },
+         [](const fs::path& d) { fs::remove(d / "depth.bmp"); }, "Is a directory"},
+        {"pipe",
+         [](const fs::path& d) {
+             fs::remove(d / "depth.bmp");
+             mkfifo((d / "depth.bmp").c_str(), 0600);
+         },
+         [](const fs::path& d) { fs::remove(d / "depth.bmp"); }, "Not a regular file"},
+        // A full disk fails the write the same way.
+        {"file size limit",
+         [&](const fs::path& d) {
+             writePrevious(d);
+             SetFileSizeLimit(500);
+         },
+         [](const fs::path&) { SetFileSizeLimit(RLIM_INFINITY); }, "File too large"},
+    };
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (const SaveFailure& c : cases) {
+        TempDir caseDir;
+        LayOutRunFolder(caseDir.path(), MakeTestImage(40, 30, 11), MakeTestImage(40, 30, 12));
+        const fs::path depth = caseDir.path() / "depth.bmp";
+        const std::string line =
+            std::string("Cannot save depth.bmp (") + c.reason + "); the previous one stays\n";
+        const auto runFrames = [&](int count) {
+            ScopedWorkingDirectory cwd(caseDir.path());
+            testing::internal::CaptureStdout();
+            for (int i = 0; i < count; ++i) ProcessFrame();
+            return testing::internal::GetCapturedStdout();
+        };
+
+        c.make(caseDir.path());
+        const fs::file_type type = fs::symlink_status(depth).type();
+        EXPECT_EQ(runFrames(3), line) << c.what;
+        EXPECT_EQ(fs::symlink_status(depth).type(), type) << c.what;
+        if (type == fs::file_type::regular) {
+            EXPECT_EQ(ReadFileBytes(depth.string()), previous) << c.what;
+        }
+        EXPECT_EQ(Strays(caseDir.path()), std::vector<std::string>()) << c.what;
+        c.undo(caseDir.path());
+
+        // Told again when it comes back after a good save.
+        EXPECT_EQ(runFrames(1), "") << c.what;
+        EXPECT_EQ(LoadTestBmp(depth).width, 20) << c.what;
+        c.make(caseDir.path());
+        EXPECT_EQ(runFrames(2), line) << c.what;
+        c.undo(caseDir.path());
+    }
+    std::signal(SIGXFSZ, SIG_DFL);
 }
 
 }  // namespace

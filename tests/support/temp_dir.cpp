@@ -42,3 +42,12 @@ void WriteFileBytes(const std::string& fileName, const std::vector<unsigned char
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
+
+std::vector<std::string> NamesBesides(const fs::path& dir, const std::set<std::string>& expected) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (expected.count(name) == 0) names.push_back(name);
+    }
+    return names;
+}

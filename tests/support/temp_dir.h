@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,4 +32,7 @@ private:
 };
 
 std::vector<unsigned char> ReadFileBytes(const std::string& fileName);
+// Names in `dir` other than `expected`: what a program left behind.
+std::vector<std::string> NamesBesides(const std::filesystem::path& dir,
+                                      const std::set<std::string>& expected);
 void WriteFileBytes(const std::string& fileName, const std::vector<unsigned char>& bytes);

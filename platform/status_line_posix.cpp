@@ -1,0 +1,33 @@
+#include "platform/status_line.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace {
+bool statusLineShown = false;
+}  // namespace
+
+void ShowStatusLine(const char* text) {
+    if (isatty(STDERR_FILENO) == 0) {
+        return;
+    }
+    std::fprintf(stderr, "\r%s\033[K", text);
+    std::fflush(stderr);
+    statusLineShown = true;
+}
+
+void ClearStatusLine() {
+    if (statusLineShown) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        statusLineShown = false;
+    }
+}
+
+void EndStatusLine() {
+    if (statusLineShown) {
+        std::fputc('\n', stderr);
+        statusLineShown = false;
+    }
+}
