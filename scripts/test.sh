@@ -13,6 +13,7 @@ trap 'rm -f "$summary"' EXIT
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 xvfb-run -a "${screen[@]}" ctest --test-dir build --output-on-failure -j"$jobs" | tee -a "$summary"
+scripts/soak.sh 20000  # headless frames back to back: memory, files, threads and title hold
 
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKORRAPP_BUILD_BENCHMARKS=OFF \
