@@ -1,13 +1,29 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already present.
+#
+#   scripts/install_deps.sh        everything: the program, tests, benchmarks, fuzzing
+#   scripts/install_deps.sh demo   only what building and running the program needs
 set -euo pipefail
 
+case "${1:-all}" in
+  demo | all) ;;
+  *) echo "usage: $0 [demo|all]" >&2; exit 2 ;;
+esac
+
+# The program: compiler and build tool, OpenCL headers, loader and runtime, SDL2.
 packages=(
-  cmake g++ clang libclang-rt-14-dev
+  cmake make g++
   ocl-icd-opencl-dev opencl-headers opencl-clhpp-headers pocl-opencl-icd
-  libsdl2-dev libx11-dev libgtest-dev libbenchmark-dev libpng-dev
-  xvfb xauth xdotool imagemagick
+  libsdl2-dev
 )
+# The tests, benchmarks and fuzz targets. libclang-rt-dev follows the default clang.
+if [ "${1:-all}" = all ]; then
+  packages+=(
+    clang libclang-rt-dev
+    libx11-dev libgtest-dev libbenchmark-dev libpng-dev
+    xvfb xauth xdotool imagemagick
+  )
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -26,4 +42,5 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+# Recommended packages are left out: what is needed is named above.
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
