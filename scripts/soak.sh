@@ -34,7 +34,7 @@ said() {
 script_pid=""
 cleanup() {
   if [ -n "$script_pid" ] && kill -0 "$script_pid" 2>/dev/null; then
-    [ -s "$work/pid" ] && kill -KILL "$(cat "$work/pid")" 2>/dev/null || true
+    if [ -s "$work/pid" ]; then kill -KILL "$(cat "$work/pid")" 2>/dev/null || true; fi
     wait "$script_pid" 2>/dev/null || true
   fi
   rm -rf "$work"
