@@ -4,10 +4,12 @@
 // the repetitions of all benchmarks interleaved at random so that a machine whose
 // load changes meanwhile slows them alike, and only the aggregates are shown.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,12 @@ constexpr const char* kDefaultOptions[] = {
     "--benchmark_enable_random_interleaving=true",
     "--benchmark_display_aggregates_only=true",
 };
+
+// Without a display, frames show their title as a status line on standard error;
+// on a terminal it is wiped before the table or the ratios continue.
+bool StatusLineShares(std::FILE* stream) {
+    return isatty(fileno(stream)) != 0 && isatty(STDERR_FILENO) != 0;
+}
 
 // The console table, keeping each benchmark's median wall time in seconds (its only
 // time when it ran once).
@@ -36,6 +44,7 @@ public:
                     run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             }
         }
+        if (StatusLineShares(stdout)) GetOutputStream() << "\r\033[K";
         ConsoleReporter::ReportRuns(runs);
     }
 
@@ -54,6 +63,7 @@ void PrintRatios(const MedianReporter& reporter) {
     const double fileFloor = reporter.Seconds("BM_FileFloor");
     const double deviceFloor = reporter.Seconds("BM_DeviceFloor");
     const double opencv = reporter.Seconds("BM_OpenCvFrame");
+    if (StatusLineShares(stdout)) std::printf("\r\033[K");
     if (frame > 0 && fileFloor > 0 && deviceFloor > 0) {
         std::printf("BM_ProcessFrame / (BM_FileFloor + BM_DeviceFloor) = %.3f / (%.3f + %.3f) ms = %.2f\n",
                     frame * 1e3, fileFloor * 1e3, deviceFloor * 1e3, frame / (fileFloor + deviceFloor));
