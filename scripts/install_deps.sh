@@ -1,14 +1,31 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already present.
+#
+#   scripts/install_deps.sh        everything: the program, tests, benchmarks, fuzzing
+#   scripts/install_deps.sh demo   only what building and running the program needs
 set -euo pipefail
 
+case "${1:-all}" in
+  demo | all) ;;
+  *) echo "usage: $0 [demo|all]" >&2; exit 2 ;;
+esac
+
+# The program: compiler and build tool, OpenCL headers, loader and runtime, SDL2.
 packages=(
-  cmake g++ clang libclang-rt-14-dev
+  cmake make g++
   ocl-icd-opencl-dev opencl-headers opencl-clhpp-headers pocl-opencl-icd
-  libsdl2-dev libx11-dev libgtest-dev libbenchmark-dev libpng-dev
-  xvfb xauth xdotool imagemagick
-  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools wine64 x11-utils
+  libsdl2-dev
 )
+# The tests, benchmarks, fuzz targets, and the Windows cross build run under Wine.
+# libclang-rt-dev follows the default clang.
+if [ "${1:-all}" = all ]; then
+  packages+=(
+    clang libclang-rt-dev
+    libx11-dev libgtest-dev libbenchmark-dev libpng-dev
+    xvfb xauth xdotool imagemagick
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools wine64 x11-utils
+  )
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -27,4 +44,5 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 $sudo apt-get update -qq
+# Recommended packages are left out: what is needed is named above.
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

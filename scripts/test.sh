@@ -14,6 +14,7 @@ trap 'rm -f "$summary"' EXIT
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 xvfb-run -a "${screen[@]}" ctest --test-dir build --output-on-failure -j"$jobs" | tee -a "$summary"
+scripts/soak.sh 20000  # headless frames back to back: memory, files, threads and title hold
 
 # The Windows program, cross-built and run under Wine, checked against this build.
 scripts/wine_test.sh build | tee -a "$summary"

@@ -13,10 +13,6 @@ std::string SharedTestDataMissing() {
            " (set KORRAPP_TESTDATA_DIR to run these tests)";
 }
 
-fs::path RunDir() {
-    return fs::path(KORRAPP_RUN_DIR);
-}
-
 fs::path KernelSourceFile() {
     return fs::path(KORRAPP_KERNEL_SOURCE);
 }

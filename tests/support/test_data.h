@@ -7,7 +7,5 @@
 std::filesystem::path SharedTestDataDir();
 std::string SharedTestDataMissing();
 
-// The folder the build lays out for running the program: test.cl and the sample pair.
-std::filesystem::path RunDir();
 // The kernel source as it stands in the source tree.
 std::filesystem::path KernelSourceFile();
