@@ -10,6 +10,7 @@
 #include "compute/init_opencl.h"
 #include "imageio/image_files.h"
 #include "platform/platform.h"
+#include "platform/system.h"
 
 namespace fs = std::filesystem;
 
