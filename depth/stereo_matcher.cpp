@@ -1,0 +1,285 @@
+#include "depth/stereo_matcher.h"
+
+#include <cmath>
+#include <map>
+#include <utility>
+
+#include "app/debug_print.h"
+#include "compute/app_state.h"
+#include "compute/program_build.h"
+
+namespace {
+
+constexpr int kCandidates = 16;    // per pixel and level, as in the device code
+constexpr size_t kRowGroup = 64;   // work-items of a work-group along an image row
+constexpr size_t kPathGroup = 8;   // paths of a work-group in the aggregation
+constexpr int kLeft = 0;
+constexpr int kRight = 1;
+
+// The eight aggregation directions (dx, dy).
+constexpr int kDirections[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, 1}, {1, -1}, {-1, -1}};
+
+size_t RoundUp(size_t value, size_t multiple) {
+    return (value + multiple - 1) / multiple * multiple;
+}
+
+size_t Pixels(int32_t iWidth, int32_t iHeight) {
+    return static_cast<size_t>(iWidth) * static_cast<size_t>(iHeight);
+}
+
+// The disparity range of a level: the full range halved `level` times, rounded up.
+int LevelMaxDisparity(int iMaxDisparity, int level) {
+    return (iMaxDisparity + (1 << level) - 1) >> level;
+}
+
+template <class... Args>
+cl_int SetArgs(cl::Kernel& kernel, const Args&... args) {
+    cl_uint index = 0;
+    cl_int iStatus = CL_SUCCESS;
+    ((iStatus = iStatus == CL_SUCCESS ? kernel.setArg(index, args) : iStatus, ++index), ...);
+    return iStatus;
+}
+
+}  // namespace
+
+bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
+    clContext_ = device.clContext;
+    clQueue_ = device.clCommandQueue;
+    iMaxDisparity_ = iMaxDisparity;
+    cl_command_queue_properties properties = 0;
+    clQueue_.getInfo(CL_QUEUE_PROPERTIES, &properties);
+    bProfiling_ = (properties & CL_QUEUE_PROFILING_ENABLE) != 0;
+
+    if (!BuildProgramFromFile(clContext_, device.clDevice, kStereoSourceFile, &clProgram_)) {
+        return false;
+    }
+    const std::pair<cl::Kernel*, const char*> kernels[] = {
+        {&clGreyFromBgr_, "GreyFromBgr"},       {&clHalveGrey_, "HalveGrey"},
+        {&clCensus_, "Census"},                 {&clChooseWindows_, "ChooseWindows"},
+        {&clMatchingCost_, "MatchingCost"},     {&clAggregatePath_, "AggregatePath"},
+        {&clSelectLeft_, "SelectLeft"},         {&clSelectRight_, "SelectRight"},
+        {&clMedian3x3_, "Median3x3"},           {&clCheckConsistency_, "CheckConsistency"},
+        {&clFillHoles_, "FillHoles"},           {&clShowDisparity_, "ShowDisparity"},
+    };
+    for (const auto& [pKernel, name] : kernels) {
+        cl_int iErrNum = CL_SUCCESS;
+        *pKernel = cl::Kernel(clProgram_, name, &iErrNum);
+        if (iErrNum != CL_SUCCESS) {
+            DEBUG_PRINT("Failed to create kernel %s from %s: status %d\n", name, kStereoSourceFile, iErrNum);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StereoMatcher::Check(cl_int iStatus, const char* what) {
+    if (iStatus != CL_SUCCESS) {
+        DEBUG_PRINT("Device command failed: %s, status %d\n", what, iStatus);
+        return false;
+    }
+    return true;
+}
+
+bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
+    if (!vLevels_.empty() && vLevels_[0].iWidth == iWidth && vLevels_[0].iHeight == iHeight) {
+        return true;
+    }
+    vLevels_.clear();
+    cl_int iStatus = CL_SUCCESS;
+    const auto create = [&](cl::Buffer* pBuffer, size_t bytes) {
+        if (iStatus == CL_SUCCESS) {
+            *pBuffer = cl::Buffer(clContext_, CL_MEM_READ_WRITE, bytes, nullptr, &iStatus);
+        }
+    };
+    const size_t pixels = Pixels(iWidth, iHeight);
+    for (int side : {kLeft, kRight}) {
+        create(&clBgr_[side], pixels * 3);
+        create(&clWindow_[side], pixels * sizeof(cl_short2));
+        create(&clSelected_[side], pixels * sizeof(cl_float));
+        create(&clMedian_[side], pixels * sizeof(cl_float));
+        create(&clChecked_[side], pixels * sizeof(cl_float));
+    }
+    create(&clCost_, pixels * kCandidates);
+    create(&clSums_, pixels * kCandidates * sizeof(cl_ushort));
+    create(&clGreyPicture_, pixels * 3);
+    create(&clColourPicture_, pixels * 3);
+
+    std::vector<Level> vLevels(kPyramidLevels);
+    for (int level = 0; level < kPyramidLevels; ++level) {
+        Level& lv = vLevels[level];
+        lv.iWidth = PyramidLevelSize(iWidth, level);
+        lv.iHeight = PyramidLevelSize(iHeight, level);
+        const size_t levelPixels = Pixels(lv.iWidth, lv.iHeight);
+        for (int side : {kLeft, kRight}) {
+            create(&lv.clGrey[side], levelPixels);
+            create(&lv.clCensus[side], levelPixels * sizeof(cl_ulong));
+            create(&lv.clDisparity[side], levelPixels * sizeof(cl_float));
+        }
+    }
+    if (!Check(iStatus, "creating the device buffers")) {
+        return false;
+    }
+    vLevels_ = std::move(vLevels);
+    return true;
+}
+
+bool StereoMatcher::Run(cl::Kernel& kernel, const char* name, const cl::NDRange& global,
+                        const cl::NDRange& local) {
+    cl::Event event;
+    if (!Check(clQueue_.enqueueNDRangeKernel(kernel, cl::NullRange, global, local, nullptr, &event), name)) {
+        return false;
+    }
+    if (bProfiling_) {
+        vLaunches_.push_back({name, event});
+    }
+    return true;
+}
+
+bool StereoMatcher::RunImage(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t iHeight) {
+    return Run(kernel, name, cl::NDRange(RoundUp(static_cast<size_t>(iWidth), kRowGroup), iHeight),
+               cl::NDRange(kRowGroup, 1));
+}
+
+bool StereoMatcher::MatchLevel(int level) {
+    Level& lv = vLevels_[level];
+    const int32_t w = lv.iWidth;
+    const int32_t h = lv.iHeight;
+    const int maxDisparity = LevelMaxDisparity(iMaxDisparity_, level);
+    const size_t pixels = Pixels(w, h);
+    bool ok = true;
+
+    for (int side : {kLeft, kRight}) {
+        ok = ok && Check(SetArgs(clCensus_, lv.clGrey[side], lv.clCensus[side], w, h), "Census arguments") &&
+             RunImage(clCensus_, "Census", w, h);
+    }
+    // The coarsest level searches the whole range; the others around the coarser result.
+    for (int side : {kLeft, kRight}) {
+        if (level == kPyramidLevels - 1) {
+            const cl_short2 wholeRange = {{0, kCandidates / 2}};
+            ok = ok && Check(clQueue_.enqueueFillBuffer(clWindow_[side], wholeRange, 0, pixels * sizeof(cl_short2)),
+                             "setting the windows");
+        } else {
+            const Level& coarse = vLevels_[level + 1];
+            ok = ok &&
+                 Check(SetArgs(clChooseWindows_, coarse.clDisparity[side], coarse.iWidth, coarse.iHeight,
+                               clWindow_[side], w, h, maxDisparity),
+                       "ChooseWindows arguments") &&
+                 RunImage(clChooseWindows_, "ChooseWindows", w, h);
+        }
+    }
+    ok = ok &&
+         Check(SetArgs(clMatchingCost_, lv.clCensus[kLeft], lv.clCensus[kRight], clWindow_[kLeft], clCost_, w, h,
+                       maxDisparity),
+               "MatchingCost arguments") &&
+         RunImage(clMatchingCost_, "MatchingCost", w, h);
+
+    for (int i = 0; i < 8 && ok; ++i) {
+        const int dx = kDirections[i][0];
+        const int dy = kDirections[i][1];
+        const int paths = dy == 0 ? h : dx == 0 ? w : w + h - 1;
+        const int accumulate = i > 0 ? 1 : 0;
+        ok = Check(SetArgs(clAggregatePath_, clCost_, clWindow_[kLeft], lv.clGrey[kLeft], clSums_, w, h, dx, dy,
+                           accumulate),
+                   "AggregatePath arguments") &&
+             Run(clAggregatePath_, "AggregatePath", cl::NDRange(RoundUp(static_cast<size_t>(paths), kPathGroup)),
+                 cl::NDRange(kPathGroup));
+    }
+
+    ok = ok &&
+         Check(SetArgs(clSelectLeft_, clSums_, clWindow_[kLeft], clSelected_[kLeft], w, h),
+               "SelectLeft arguments") &&
+         RunImage(clSelectLeft_, "SelectLeft", w, h) &&
+         Check(SetArgs(clSelectRight_, clSums_, clWindow_[kLeft], clWindow_[kRight], clSelected_[kRight], w, h),
+               "SelectRight arguments") &&
+         RunImage(clSelectRight_, "SelectRight", w, h);
+
+    for (int side : {kLeft, kRight}) {
+        ok = ok &&
+             Check(SetArgs(clMedian3x3_, clSelected_[side], clMedian_[side], w, h), "Median3x3 arguments") &&
+             RunImage(clMedian3x3_, "Median3x3", w, h);
+    }
+    for (int side : {kLeft, kRight}) {
+        const int other = 1 - side;
+        const int direction = side == kLeft ? -1 : 1;
+        ok = ok &&
+             Check(SetArgs(clCheckConsistency_, clMedian_[side], clMedian_[other], clChecked_[side], w, h,
+                           direction),
+                   "CheckConsistency arguments") &&
+             RunImage(clCheckConsistency_, "CheckConsistency", w, h);
+    }
+    for (int side : {kLeft, kRight}) {
+        ok = ok &&
+             Check(SetArgs(clFillHoles_, clChecked_[side], lv.clDisparity[side], w, h), "FillHoles arguments") &&
+             RunImage(clFillHoles_, "FillHoles", w, h);
+    }
+    return ok;
+}
+
+bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth,
+                          int32_t iHeight, DisparityResult* pResult) {
+    vLaunches_.clear();
+    if (!Resize(iWidth, iHeight)) {
+        return false;
+    }
+    const size_t pixels = Pixels(iWidth, iHeight);
+    const unsigned char* views[2] = {pLeft, pRight};
+    bool ok = true;
+    for (int side : {kLeft, kRight}) {
+        ok = ok && Check(clQueue_.enqueueWriteBuffer(clBgr_[side], CL_TRUE, 0, pixels * 3, views[side]),
+                         "uploading a view") &&
+             Check(SetArgs(clGreyFromBgr_, clBgr_[side], vLevels_[0].clGrey[side], iWidth, iHeight),
+                   "GreyFromBgr arguments") &&
+             RunImage(clGreyFromBgr_, "GreyFromBgr", iWidth, iHeight);
+        for (int level = 1; level < kPyramidLevels && ok; ++level) {
+            const Level& finer = vLevels_[level - 1];
+            const Level& lv = vLevels_[level];
+            ok = Check(SetArgs(clHalveGrey_, finer.clGrey[side], lv.clGrey[side], finer.iWidth, lv.iWidth,
+                               lv.iHeight),
+                       "HalveGrey arguments") &&
+                 RunImage(clHalveGrey_, "HalveGrey", lv.iWidth, lv.iHeight);
+        }
+    }
+    for (int level = kPyramidLevels - 1; level >= 0 && ok; --level) {
+        ok = MatchLevel(level);
+    }
+    ok = ok &&
+         Check(SetArgs(clShowDisparity_, vLevels_[0].clDisparity[kLeft], clGreyPicture_, clColourPicture_, iWidth,
+                       iHeight, iMaxDisparity_),
+               "ShowDisparity arguments") &&
+         RunImage(clShowDisparity_, "ShowDisparity", iWidth, iHeight);
+    if (!ok) {
+        return false;
+    }
+
+    pResult->iWidth = iWidth;
+    pResult->iHeight = iHeight;
+    pResult->vDisparity.resize(pixels);
+    pResult->vGrey.resize(pixels * 3);
+    pResult->vColour.resize(pixels * 3);
+    return Check(clQueue_.enqueueReadBuffer(vLevels_[0].clDisparity[kLeft], CL_TRUE, 0, pixels * sizeof(float),
+                                            pResult->vDisparity.data()),
+                 "reading the disparity back") &&
+           Check(clQueue_.enqueueReadBuffer(clGreyPicture_, CL_TRUE, 0, pixels * 3, pResult->vGrey.data()),
+                 "reading the grey picture back") &&
+           Check(clQueue_.enqueueReadBuffer(clColourPicture_, CL_TRUE, 0, pixels * 3, pResult->vColour.data()),
+                 "reading the colour picture back");
+}
+
+std::vector<KernelTime> StereoMatcher::LastKernelTimes() const {
+    std::map<std::string, KernelTime> byName;
+    for (const Launch& launch : vLaunches_) {
+        cl_ulong start = 0;
+        cl_ulong end = 0;
+        launch.event.getProfilingInfo(CL_PROFILING_COMMAND_START, &start);
+        launch.event.getProfilingInfo(CL_PROFILING_COMMAND_END, &end);
+        KernelTime& time = byName[launch.name];
+        time.sName = launch.name;
+        time.dMilliseconds += static_cast<double>(end - start) * 1e-6;
+        time.iLaunches += 1;
+    }
+    std::vector<KernelTime> times;
+    for (auto& [name, time] : byName) {
+        times.push_back(time);
+    }
+    return times;
+}

@@ -1,0 +1,83 @@
+#pragma once
+// Dense disparity on the OpenCL device. Builds "stereo.cl" from the working directory
+// once, sizes its device buffers for the pair it is given, and runs a whole match,
+// coarse to fine over the pyramid levels, per call.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "compute/init_opencl.h"
+#include "compute/opencl.h"
+
+constexpr const char* kStereoSourceFile = "stereo.cl";
+
+// The range the device code handles: 16 candidates at an eighth of the size.
+constexpr int kMinMaxDisparity = 1;
+constexpr int kMaxMaxDisparity = 120;
+
+struct DisparityResult {
+    int32_t iWidth = 0;
+    int32_t iHeight = 0;
+    std::vector<float> vDisparity;       // of the left view, row 0 on top; INFINITY where no estimate
+    std::vector<unsigned char> vGrey;    // 3 samples per pixel: grey 4 x disparity
+    std::vector<unsigned char> vColour;  // 3 samples per pixel: the colour map, blue-green-red
+};
+
+struct KernelTime {
+    std::string sName;
+    double dMilliseconds = 0.0;
+    int iLaunches = 0;
+};
+
+class StereoMatcher {
+public:
+    // Builds the program and creates its kernels; false, with the reason printed,
+    // when that fails.
+    bool Init(const ComputeDevice& device, int iMaxDisparity);
+
+    // Matches a pair of 3-sample pixel buffers of one size (row 0 on top) and reads
+    // the result back. False, with the failing command printed, on a device error.
+    bool Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth, int32_t iHeight,
+               DisparityResult* pResult);
+
+    // Device time per kernel during the last Match; empty unless the queue profiles.
+    std::vector<KernelTime> LastKernelTimes() const;
+
+    int MaxDisparity() const { return iMaxDisparity_; }
+
+private:
+    struct Level {
+        int32_t iWidth = 0;
+        int32_t iHeight = 0;
+        cl::Buffer clGrey[2];       // left, right
+        cl::Buffer clCensus[2];
+        cl::Buffer clDisparity[2];  // the level's result, dense, guiding the next finer level
+    };
+    struct Launch {
+        const char* name;
+        cl::Event event;
+    };
+
+    bool Resize(int32_t iWidth, int32_t iHeight);
+    bool MatchLevel(int level);
+    bool Run(cl::Kernel& kernel, const char* name, const cl::NDRange& global, const cl::NDRange& local);
+    bool RunImage(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t iHeight);
+    bool Check(cl_int iStatus, const char* what);
+
+    cl::Context clContext_;
+    cl::CommandQueue clQueue_;
+    cl::Program clProgram_;
+    int iMaxDisparity_ = 0;
+    bool bProfiling_ = false;
+
+    cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clChooseWindows_, clMatchingCost_, clAggregatePath_,
+        clSelectLeft_, clSelectRight_, clMedian3x3_, clCheckConsistency_, clFillHoles_, clShowDisparity_;
+
+    std::vector<Level> vLevels_;
+    // Sized for level 0 and shared by the levels, one after another.
+    cl::Buffer clBgr_[2], clWindow_[2], clCost_, clSums_, clSelected_[2], clMedian_[2], clChecked_[2];
+    cl::Buffer clGreyPicture_, clColourPicture_;
+
+    std::vector<Launch> vLaunches_;
+};
