@@ -1,6 +1,7 @@
 #include "depth/stereo_matcher.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <utility>
 
@@ -13,6 +14,9 @@ namespace {
 constexpr int kCandidates = 16;    // per pixel and level, as in the device code
 constexpr size_t kRowGroup = 64;   // work-items of a work-group along an image row
 constexpr size_t kPathGroup = 8;   // paths of a work-group in the aggregation
+constexpr size_t kBlock = 16;      // pixels of a row that one work-item handles in vectors
+constexpr size_t kBlockGroup = 4;  // blocks of a work-group
+static int kPaths = getenv("PATHS") ? atoi(getenv("PATHS")) : 8;
 constexpr int kLeft = 0;
 constexpr int kRight = 1;
 
@@ -55,7 +59,8 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
     }
     const std::pair<cl::Kernel*, const char*> kernels[] = {
         {&clGreyFromBgr_, "GreyFromBgr"},       {&clHalveGrey_, "HalveGrey"},
-        {&clCensus_, "Census"},                 {&clChooseWindows_, "ChooseWindows"},
+        {&clCensus_, "Census"},                 {&clNeighbourRange_, "NeighbourRange"},
+        {&clChooseWindows_, "ChooseWindows"},
         {&clMatchingCost_, "MatchingCost"},     {&clAggregatePath_, "AggregatePath"},
         {&clSelectLeft_, "SelectLeft"},         {&clSelectRight_, "SelectRight"},
         {&clMedian3x3_, "Median3x3"},           {&clCheckConsistency_, "CheckConsistency"},
@@ -99,6 +104,8 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
         create(&clMedian_[side], pixels * sizeof(cl_float));
         create(&clChecked_[side], pixels * sizeof(cl_float));
     }
+    create(&clLowest_, pixels * sizeof(cl_float));
+    create(&clHighest_, pixels * sizeof(cl_float));
     create(&clCost_, pixels * kCandidates);
     create(&clSums_, pixels * kCandidates * sizeof(cl_ushort));
     create(&clGreyPicture_, pixels * 3);
@@ -135,6 +142,11 @@ bool StereoMatcher::Run(cl::Kernel& kernel, const char* name, const cl::NDRange&
     return true;
 }
 
+bool StereoMatcher::RunBlocks(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t iHeight) {
+    const size_t blocks = (static_cast<size_t>(iWidth) + kBlock - 1) / kBlock;
+    return Run(kernel, name, cl::NDRange(RoundUp(blocks, kBlockGroup), iHeight), cl::NDRange(kBlockGroup, 1));
+}
+
 bool StereoMatcher::RunImage(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t iHeight) {
     return Run(kernel, name, cl::NDRange(RoundUp(static_cast<size_t>(iWidth), kRowGroup), iHeight),
                cl::NDRange(kRowGroup, 1));
@@ -150,7 +162,7 @@ bool StereoMatcher::MatchLevel(int level) {
 
     for (int side : {kLeft, kRight}) {
         ok = ok && Check(SetArgs(clCensus_, lv.clGrey[side], lv.clCensus[side], w, h), "Census arguments") &&
-             RunImage(clCensus_, "Census", w, h);
+             RunBlocks(clCensus_, "Census", w, h);
     }
     // The coarsest level searches the whole range; the others around the coarser result.
     for (int side : {kLeft, kRight}) {
@@ -161,10 +173,14 @@ bool StereoMatcher::MatchLevel(int level) {
         } else {
             const Level& coarse = vLevels_[level + 1];
             ok = ok &&
-                 Check(SetArgs(clChooseWindows_, coarse.clDisparity[side], coarse.iWidth, coarse.iHeight,
+                 Check(SetArgs(clNeighbourRange_, coarse.clDisparity[side], clLowest_, clHighest_, coarse.iWidth,
+                               coarse.iHeight),
+                       "NeighbourRange arguments") &&
+                 RunBlocks(clNeighbourRange_, "NeighbourRange", coarse.iWidth, coarse.iHeight) &&
+                 Check(SetArgs(clChooseWindows_, clLowest_, clHighest_, coarse.iWidth, coarse.iHeight,
                                clWindow_[side], w, h, maxDisparity),
                        "ChooseWindows arguments") &&
-                 RunImage(clChooseWindows_, "ChooseWindows", w, h);
+                 RunBlocks(clChooseWindows_, "ChooseWindows", w, h);
         }
     }
     ok = ok &&
@@ -173,7 +189,7 @@ bool StereoMatcher::MatchLevel(int level) {
                "MatchingCost arguments") &&
          RunImage(clMatchingCost_, "MatchingCost", w, h);
 
-    for (int i = 0; i < 8 && ok; ++i) {
+    for (int i = 0; i < kPaths && ok; ++i) {
         const int dx = kDirections[i][0];
         const int dy = kDirections[i][1];
         const int paths = dy == 0 ? h : dx == 0 ? w : w + h - 1;
@@ -196,7 +212,7 @@ bool StereoMatcher::MatchLevel(int level) {
     for (int side : {kLeft, kRight}) {
         ok = ok &&
              Check(SetArgs(clMedian3x3_, clSelected_[side], clMedian_[side], w, h), "Median3x3 arguments") &&
-             RunImage(clMedian3x3_, "Median3x3", w, h);
+             RunBlocks(clMedian3x3_, "Median3x3", w, h);
     }
     for (int side : {kLeft, kRight}) {
         const int other = 1 - side;

@@ -63,6 +63,7 @@ private:
     bool MatchLevel(int level);
     bool Run(cl::Kernel& kernel, const char* name, const cl::NDRange& global, const cl::NDRange& local);
     bool RunImage(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t iHeight);
+    bool RunBlocks(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t iHeight);
     bool Check(cl_int iStatus, const char* what);
 
     cl::Context clContext_;
@@ -71,12 +72,12 @@ private:
     int iMaxDisparity_ = 0;
     bool bProfiling_ = false;
 
-    cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clChooseWindows_, clMatchingCost_, clAggregatePath_,
+    cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clNeighbourRange_, clChooseWindows_, clMatchingCost_, clAggregatePath_,
         clSelectLeft_, clSelectRight_, clMedian3x3_, clCheckConsistency_, clFillHoles_, clShowDisparity_;
 
     std::vector<Level> vLevels_;
     // Sized for level 0 and shared by the levels, one after another.
-    cl::Buffer clBgr_[2], clWindow_[2], clCost_, clSums_, clSelected_[2], clMedian_[2], clChecked_[2];
+    cl::Buffer clBgr_[2], clWindow_[2], clLowest_, clHighest_, clCost_, clSums_, clSelected_[2], clMedian_[2], clChecked_[2];
     cl::Buffer clGreyPicture_, clColourPicture_;
 
     std::vector<Launch> vLaunches_;

@@ -61,28 +61,90 @@ __kernel void HalveGrey(__global const uchar* input, __global uchar* output, int
 }
 
 // ---------------------------------------------------------------------------------
+// Blocks: most kernels give each work-item 16 neighbouring pixels of a row, so that
+// the work is done in vectors. A block that reaches past an edge of the picture reads
+// the edge pixels instead, and writes only what lies inside.
+
+#define BLOCK 16
+
+uchar16 LoadUchar16(__global const uchar* row, int x, int width)
+{
+    if (x >= 0 && x + BLOCK <= width) {
+        return vload16(0, row + x);
+    }
+    uchar v[BLOCK];
+    for (int i = 0; i < BLOCK; ++i) {
+        v[i] = row[clamp(x + i, 0, width - 1)];
+    }
+    return vload16(0, v);
+}
+
+float16 LoadFloat16(__global const float* row, int x, int width)
+{
+    if (x >= 0 && x + BLOCK <= width) {
+        return vload16(0, row + x);
+    }
+    float v[BLOCK];
+    for (int i = 0; i < BLOCK; ++i) {
+        v[i] = row[clamp(x + i, 0, width - 1)];
+    }
+    return vload16(0, v);
+}
+
+void StoreFloat16(float16 value, __global float* row, int x, int width)
+{
+    if (x + BLOCK <= width) {
+        vstore16(value, 0, row + x);
+        return;
+    }
+    float v[BLOCK];
+    vstore16(value, 0, v);
+    for (int i = 0; i < BLOCK && x + i < width; ++i) {
+        row[x + i] = v[i];
+    }
+}
+
+// ---------------------------------------------------------------------------------
 // Census transform: one bit per pixel of the 7 x 7 neighbourhood but the centre, set
 // where that pixel is darker than the centre. Borders repeat the edge pixels.
 __kernel void Census(__global const uchar* grey, __global ulong* census, int width, int height)
 {
-    const int x = get_global_id(0);
+    const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
     if (x >= width || y >= height) {
         return;
     }
-    const uchar centre = grey[y * width + x];
-    ulong bits = 0;
+    const uchar16 centre = LoadUchar16(grey + y * width, x, width);
+    uint16 high = 0;    // the first 32 bits
+    ushort16 low = 0;   // the last 16
+    int n = 0;
+#pragma unroll
     for (int dy = -3; dy <= 3; ++dy) {
-        const int row = clamp(y + dy, 0, height - 1) * width;
+        __global const uchar* row = grey + clamp(y + dy, 0, height - 1) * width;
+#pragma unroll
         for (int dx = -3; dx <= 3; ++dx) {
-            if (dx == 0 && dy == 0) {
-                continue;
+            if (dx != 0 || dy != 0) {
+                const char16 darker = LoadUchar16(row, x + dx, width) < centre;
+                if (n < 32) {
+                    high = (high << 1) | (convert_uint16(darker) & 1u);
+                } else {
+                    low = (low << (ushort)1) | (convert_ushort16(darker) & (ushort)1);
+                }
+                ++n;
             }
-            const uchar other = grey[row + clamp(x + dx, 0, width - 1)];
-            bits = (bits << 1) | (ulong)(other < centre);
         }
     }
-    census[y * width + x] = bits;
+    const ulong16 bits = (convert_ulong16(high) << 16) | convert_ulong16(low);
+    __global ulong* out = census + y * width;
+    if (x + BLOCK <= width) {
+        vstore16(bits, 0, out + x);
+    } else {
+        ulong v[BLOCK];
+        vstore16(bits, 0, v);
+        for (int i = 0; i < BLOCK && x + i < width; ++i) {
+            out[x + i] = v[i];
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------
@@ -107,45 +169,67 @@ int CandidateIndex(short2 window, int d)
                                               : (second >= 0 && second < HALF_WINDOW) ? HALF_WINDOW + second : -1;
 }
 
-__kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int coarseHeight,
-                            __global short2* window, int width, int height, int maxDisparity)
+// The smallest and the largest estimate of each 3 x 3 neighbourhood of a coarse map;
+// +INFINITY and -INFINITY where it has none.
+__kernel void NeighbourRange(__global const float* disparity, __global float* lowest, __global float* highest,
+                             int width, int height)
 {
-    const int x = get_global_id(0);
+    const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
     if (x >= width || y >= height) {
         return;
     }
-    const int px = min(x / 2, coarseWidth - 1);
-    const int py = min(y / 2, coarseHeight - 1);
-    float lowest = INFINITY;
-    float highest = -INFINITY;
+    float16 low = INFINITY;
+    float16 high = -INFINITY;
     for (int j = -1; j <= 1; ++j) {
-        const int row = clamp(py + j, 0, coarseHeight - 1) * coarseWidth;
+        __global const float* row = disparity + clamp(y + j, 0, height - 1) * width;
         for (int i = -1; i <= 1; ++i) {
-            const float d = coarse[row + clamp(px + i, 0, coarseWidth - 1)];
-            if (isfinite(d) && d >= 0.0f) {
-                lowest = fmin(lowest, d);
-                highest = fmax(highest, d);
-            }
+            const float16 d = LoadFloat16(row, x + i, width);
+            const int16 known = isfinite(d) && d >= 0.0f;
+            low = select(low, fmin(low, d), known);
+            high = select(high, fmax(high, d), known);
         }
     }
-    int first = 0;
-    int second = HALF_WINDOW;
-    if (highest >= lowest) {
-        const int needLow = (int)floor(2.0f * lowest) - 1;
-        const int needHigh = (int)ceil(2.0f * highest) + 1;
-        const int span = needHigh - needLow + 1;
-        if (span <= CANDIDATES) {
-            first = needLow - (CANDIDATES - span) / 2;
-            second = first + HALF_WINDOW;
-        } else {
-            first = (int)round(2.0f * lowest) - HALF_WINDOW / 2 + 1;
-            second = (int)round(2.0f * highest) - HALF_WINDOW / 2;
-        }
+    StoreFloat16(low, lowest + y * width, x, width);
+    StoreFloat16(high, highest + y * width, x, width);
+}
+
+__kernel void ChooseWindows(__global const float* lowest, __global const float* highest, int coarseWidth,
+                            int coarseHeight, __global short2* window, int width, int height, int maxDisparity)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= height) {
+        return;
     }
+    // Each coarse pixel is the parent of two neighbours in the row.
+    const int row = min(y / 2, coarseHeight - 1) * coarseWidth;
+    const float16 parentLow = LoadFloat16(lowest + row, x / 2, coarseWidth).s0011223344556677;
+    const float16 parentHigh = LoadFloat16(highest + row, x / 2, coarseWidth).s0011223344556677;
+    const int16 known = parentHigh >= parentLow;
+    const float16 low = select((float16)(0.0f), 2.0f * parentLow, known);
+    const float16 high = select((float16)(0.0f), 2.0f * parentHigh, known);
+
+    const int16 needLow = convert_int16(floor(low)) - 1;
+    const int16 needHigh = convert_int16(ceil(high)) + 1;
+    const int16 span = needHigh - needLow + 1;
+    const int16 oneRun = span <= CANDIDATES;
+    const int16 runStart = needLow - (CANDIDATES - span) / 2;
+    int16 first = select(convert_int16(rint(low)) - (HALF_WINDOW / 2 - 1), runStart, oneRun);
+    int16 second = select(convert_int16(rint(high)) - HALF_WINDOW / 2, runStart + HALF_WINDOW, oneRun);
+    first = select((int16)(0), first, known);
+    second = select((int16)(HALF_WINDOW), second, known);
     first = clamp(first, 0, max(0, maxDisparity - (CANDIDATES - 1)));
     second = clamp(second, first + HALF_WINDOW, max(first + HALF_WINDOW, maxDisparity - (HALF_WINDOW - 1)));
-    window[y * width + x] = (short2)((short)first, (short)second);
+
+    short firsts[BLOCK];
+    short seconds[BLOCK];
+    vstore16(convert_short16(first), 0, firsts);
+    vstore16(convert_short16(second), 0, seconds);
+    __global short2* out = window + y * width;
+    for (int i = 0; i < BLOCK && x + i < width; ++i) {
+        out[x + i] = (short2)(firsts[i], seconds[i]);
+    }
 }
 
 // ---------------------------------------------------------------------------------
@@ -162,19 +246,25 @@ __kernel void MatchingCost(__global const ulong* leftCensus, __global const ulon
     const int p = y * width + x;
     const ulong bits = leftCensus[p];
     const short2 w = window[p];
-    uchar costs[CANDIDATES];
-    for (int k = 0; k < CANDIDATES; ++k) {
-        const int d = CandidateDisparity(w, k);
-        const int xr = x - d;
-        uchar c = OUTSIDE_COST;
-        if (d > maxDisparity) {
-            c = OUT_OF_RANGE_COST;
-        } else if (xr >= 0) {
-            c = (uchar)popcount(bits ^ rightCensus[y * width + xr]);
+    __global const ulong* row = rightCensus + y * width;
+    uchar16 costs;
+    if (x - w.y - (HALF_WINDOW - 1) >= 0) {
+        // Every candidate's match lies inside the right view: two runs of 8 neighbours.
+        const ulong8 first = vload8(0, row + x - w.x - (HALF_WINDOW - 1)).s76543210;
+        const ulong8 second = vload8(0, row + x - w.y - (HALF_WINDOW - 1)).s76543210;
+        costs = (uchar16)(convert_uchar8(popcount(first ^ bits)), convert_uchar8(popcount(second ^ bits)));
+    } else {
+        uchar c[CANDIDATES];
+        for (int k = 0; k < CANDIDATES; ++k) {
+            const int xr = x - CandidateDisparity(w, k);
+            c[k] = xr >= 0 ? (uchar)popcount(bits ^ row[xr]) : (uchar)OUTSIDE_COST;
         }
-        costs[k] = c;
+        costs = vload16(0, c);
     }
-    vstore16(vload16(0, costs), p, cost);
+    const short16 d = (short16)(w.x, w.x, w.x, w.x, w.x, w.x, w.x, w.x, w.y, w.y, w.y, w.y, w.y, w.y, w.y, w.y) +
+                      (short16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+    costs = select(costs, (uchar16)(OUT_OF_RANGE_COST), convert_char16(d > (short16)(maxDisparity)));
+    vstore16(costs, p, cost);
 }
 
 // ---------------------------------------------------------------------------------
@@ -192,6 +282,14 @@ ushort LowestOf(ushort16 v)
     const ushort8 a = min(v.lo, v.hi);
     const ushort4 b = min(a.lo, a.hi);
     const ushort2 c = min(b.lo, b.hi);
+    return min(c.x, c.y);
+}
+
+uint LowestOfUint(uint16 v)
+{
+    const uint8 a = min(v.lo, v.hi);
+    const uint4 b = min(a.lo, a.hi);
+    const uint2 c = min(b.lo, b.hi);
     return min(c.x, c.y);
 }
 
@@ -266,12 +364,27 @@ __kernel void AggregatePath(__global const uchar* cost, __global const short2* w
             break;
         }
         p = y * width + x;
-        WriteByDisparity(byDisparity, previousWindow, pathCost);
         const short2 w = window[p];
-        const ushort16 same = ReadByDisparity(byDisparity, w, 0);
-        const ushort16 lower = ReadByDisparity(byDisparity, w, -1);
-        const ushort16 higher = ReadByDisparity(byDisparity, w, 1);
-        WriteByDisparity(byDisparity, previousWindow, (ushort16)(FAR_COST));
+        ushort16 same;
+        ushort16 lower;
+        ushort16 higher;
+        if (w.x == previousWindow.x && w.y == previousWindow.y) {
+            // The common case: neighbours along the path share their window.
+            const ushort far = FAR_COST;
+            same = pathCost;
+            lower = (ushort16)(far, pathCost.s0, pathCost.s12, pathCost.s3456, pathCost.s789abcde);
+            higher = (ushort16)(pathCost.s12345678, pathCost.s9abc, pathCost.sde, pathCost.sf, far);
+            if (w.y != w.x + HALF_WINDOW) {
+                lower.s8 = far;
+                higher.s7 = far;
+            }
+        } else {
+            WriteByDisparity(byDisparity, previousWindow, pathCost);
+            same = ReadByDisparity(byDisparity, w, 0);
+            lower = ReadByDisparity(byDisparity, w, -1);
+            higher = ReadByDisparity(byDisparity, w, 1);
+            WriteByDisparity(byDisparity, previousWindow, (ushort16)(FAR_COST));
+        }
 
         const int brightness = grey[p];
         const int largeStep = max(SMALL_STEP_PENALTY + 1, LARGE_STEP_PENALTY * EDGE_SOFTNESS /
@@ -301,12 +414,11 @@ __kernel void SelectLeft(__global const ushort* sums, __global const short2* win
     }
     const int p = y * width + x;
     const short2 w = window[p];
+    const ushort16 sum = vload16(p, sums);
+    const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(LowestOf(sum))));
     ushort s[CANDIDATES];
-    vstore16(vload16(p, sums), 0, s);
-    int best = 0;
-    for (int k = 1; k < CANDIDATES; ++k) {
-        best = s[k] < s[best] ? k : best;
-    }
+    vstore16(sum, 0, s);
     const bool oneRun = w.y == w.x + HALF_WINDOW;
     const bool inside = best % HALF_WINDOW != 0 && best % HALF_WINDOW != HALF_WINDOW - 1;
     float offset = 0.0f;
@@ -333,52 +445,67 @@ __kernel void SelectRight(__global const ushort* sums, __global const short2* le
     }
     const int row = y * width;
     const short2 w = rightWindow[row + x];
-    uint lowest = 0xFFFFFFFFu;
-    float found = NO_ESTIMATE;
-    for (int k = 0; k < CANDIDATES; ++k) {
-        const int d = CandidateDisparity(w, k);
-        const int xl = x + d;
-        if (xl < width) {
-            const int kl = CandidateIndex(leftWindow[row + xl], d);
-            if (kl >= 0) {
-                const uint s = sums[(row + xl) * CANDIDATES + kl];
-                if (s < lowest) {
-                    lowest = s;
-                    found = (float)d;
-                }
-            }
+    const int16 lanes = (int16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+    const int16 d = (int16)((int8)(w.x), (int8)(w.y)) + lanes;
+    int16 where;  // of each candidate's sum; -1 where the left pixel does not have it
+    if (x + w.y + HALF_WINDOW <= width) {
+        // The left pixels named are two runs of 8 neighbours: their windows load as vectors.
+        const short16 firstRun = vload16(0, (__global const short*)(leftWindow + row + x + w.x));
+        const short16 secondRun = vload16(0, (__global const short*)(leftWindow + row + x + w.y));
+        const int16 leftFirst = convert_int16((short16)(firstRun.even, secondRun.even));
+        const int16 leftSecond = convert_int16((short16)(firstRun.odd, secondRun.odd));
+        const int16 inFirst = d - leftFirst;
+        const int16 inSecond = d - leftSecond;
+        const int16 index = select(select((int16)(-1), HALF_WINDOW + inSecond, inSecond >= 0 && inSecond < HALF_WINDOW),
+                                   inFirst, inFirst >= 0 && inFirst < HALF_WINDOW);
+        where = select((int16)(-1), (row + x + d) * CANDIDATES + index, index >= 0);
+    } else {
+        int v[CANDIDATES];
+        for (int k = 0; k < CANDIDATES; ++k) {
+            const int dk = CandidateDisparity(w, k);
+            const int kl = x + dk < width ? CandidateIndex(leftWindow[row + x + dk], dk) : -1;
+            v[k] = kl >= 0 ? (row + x + dk) * CANDIDATES + kl : -1;
         }
+        where = vload16(0, v);
     }
-    disparity[row + x] = found;
+    int at[CANDIDATES];
+    vstore16(where, 0, at);
+    uint found[CANDIDATES];
+    for (int k = 0; k < CANDIDATES; ++k) {
+        found[k] = at[k] >= 0 ? sums[at[k]] : 0xFFFFu;
+    }
+    const uint16 sum = vload16(0, found);
+    const uint lowest = LowestOfUint(sum);
+    const int best = (int)LowestOfUint(select((uint16)(CANDIDATES), convert_uint16(lanes + (int16)(0, 0, 0, 0, 0, 0, 0, 0, 8, 8, 8, 8, 8, 8, 8, 8)),
+                                              sum == (uint16)(lowest)));
+    disparity[row + x] = lowest < 0xFFFFu ? (float)CandidateDisparity(w, best) : NO_ESTIMATE;
 }
 
 // ---------------------------------------------------------------------------------
 // Clean-up
 
-#define SORT2(a, b)              \
-    {                            \
-        const float low = fmin(a, b); \
-        b = fmax(a, b);          \
-        a = low;                 \
+#define SORT2(a, b)                   \
+    {                                 \
+        const float16 low = fmin(a, b); \
+        b = fmax(a, b);               \
+        a = low;                      \
     }
 
 // 3 x 3 median; pixels without an estimate count as the largest values.
 __kernel void Median3x3(__global const float* input, __global float* output, int width, int height)
 {
-    const int x = get_global_id(0);
+    const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
     if (x >= width || y >= height) {
         return;
     }
-    const int xl = max(x - 1, 0);
-    const int xr = min(x + 1, width - 1);
-    const int up = max(y - 1, 0) * width;
-    const int mid = y * width;
-    const int down = min(y + 1, height - 1) * width;
-    float v[9] = {input[up + xl],   input[up + x],   input[up + xr],   input[mid + xl], input[mid + x],
-                  input[mid + xr],  input[down + xl], input[down + x], input[down + xr]};
-    for (int i = 0; i < 9; ++i) {
-        v[i] = v[i] < 0.0f ? INFINITY : v[i];
+    float16 v[9];
+    for (int j = 0; j < 3; ++j) {
+        __global const float* row = input + clamp(y + j - 1, 0, height - 1) * width;
+        for (int i = 0; i < 3; ++i) {
+            const float16 d = LoadFloat16(row, x + i - 1, width);
+            v[3 * j + i] = select(d, (float16)(INFINITY), d < 0.0f);
+        }
     }
     // The classic 19-exchange network for the median of nine.
     SORT2(v[1], v[2]); SORT2(v[4], v[5]); SORT2(v[7], v[8]);
@@ -388,7 +515,7 @@ __kernel void Median3x3(__global const float* input, __global float* output, int
     SORT2(v[3], v[6]); SORT2(v[1], v[4]); SORT2(v[2], v[5]);
     SORT2(v[4], v[7]); SORT2(v[4], v[2]); SORT2(v[6], v[4]);
     SORT2(v[4], v[2]);
-    output[mid + x] = isfinite(v[4]) ? v[4] : NO_ESTIMATE;
+    StoreFloat16(select(v[4], (float16)(NO_ESTIMATE), isinf(v[4])), output + y * width, x, width);
 }
 
 // Keeps a disparity only where the other view's disparity at its partner agrees.
