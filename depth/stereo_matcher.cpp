@@ -13,15 +13,16 @@ namespace {
 
 constexpr int kCandidates = 16;    // per pixel and level, as in the device code
 constexpr size_t kRowGroup = 64;   // work-items of a work-group along an image row
-constexpr size_t kPathGroup = 8;   // paths of a work-group in the aggregation
+constexpr size_t kPathsPerItem = 4;  // paths that one work-item of the aggregation walks
+constexpr size_t kPathGroup = 1;     // work-items of a work-group in the aggregation
 constexpr size_t kBlock = 16;      // pixels of a row that one work-item handles in vectors
 constexpr size_t kBlockGroup = 4;  // blocks of a work-group
-static int kPaths = getenv("PATHS") ? atoi(getenv("PATHS")) : 8;
+static int kPairs = getenv("PAIRS") ? atoi(getenv("PAIRS")) : 4;
 constexpr int kLeft = 0;
 constexpr int kRight = 1;
 
-// The eight aggregation directions (dx, dy).
-constexpr int kDirections[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, 1}, {1, -1}, {-1, -1}};
+// The aggregation directions: each pair is (dx, dy) and its opposite.
+constexpr int kDirectionPairs[4][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
 
 size_t RoundUp(size_t value, size_t multiple) {
     return (value + multiple - 1) / multiple * multiple;
@@ -61,7 +62,7 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
         {&clGreyFromBgr_, "GreyFromBgr"},       {&clHalveGrey_, "HalveGrey"},
         {&clCensus_, "Census"},                 {&clNeighbourRange_, "NeighbourRange"},
         {&clChooseWindows_, "ChooseWindows"},
-        {&clMatchingCost_, "MatchingCost"},     {&clAggregatePath_, "AggregatePath"},
+        {&clMatchingCost_, "MatchingCost"},     {&clAggregatePaths_, "AggregatePaths"},
         {&clSelectLeft_, "SelectLeft"},         {&clSelectRight_, "SelectRight"},
         {&clMedian3x3_, "Median3x3"},           {&clCheckConsistency_, "CheckConsistency"},
         {&clFillHoles_, "FillHoles"},           {&clShowDisparity_, "ShowDisparity"},
@@ -189,16 +190,19 @@ bool StereoMatcher::MatchLevel(int level) {
                "MatchingCost arguments") &&
          RunImage(clMatchingCost_, "MatchingCost", w, h);
 
-    for (int i = 0; i < kPaths && ok; ++i) {
-        const int dx = kDirections[i][0];
-        const int dy = kDirections[i][1];
-        const int paths = dy == 0 ? h : dx == 0 ? w : w + h - 1;
+    const int pairs = level == 0 ? kPairs : 4;
+    for (int i = 0; i < pairs && ok; ++i) {
+        const int dx = kDirectionPairs[i][0];
+        const int dy = kDirectionPairs[i][1];
+        const int paths = dy == 0 ? h : w;
+        const int length = dy == 0 ? w : h;
+        const size_t items = (static_cast<size_t>(paths) + kPathsPerItem - 1) / kPathsPerItem;
+        const size_t scratchBytes = kPathGroup * kPathsPerItem * static_cast<size_t>(length) * kCandidates * sizeof(cl_ushort);
         const int accumulate = i > 0 ? 1 : 0;
-        ok = Check(SetArgs(clAggregatePath_, clCost_, clWindow_[kLeft], lv.clGrey[kLeft], clSums_, w, h, dx, dy,
-                           accumulate),
-                   "AggregatePath arguments") &&
-             Run(clAggregatePath_, "AggregatePath", cl::NDRange(RoundUp(static_cast<size_t>(paths), kPathGroup)),
-                 cl::NDRange(kPathGroup));
+        ok = Check(SetArgs(clAggregatePaths_, clCost_, clWindow_[kLeft], lv.clGrey[kLeft], clSums_,
+                           cl::Local(scratchBytes), w, h, dx, dy, accumulate),
+                   "AggregatePaths arguments") &&
+             Run(clAggregatePaths_, "AggregatePaths", cl::NDRange(RoundUp(items, kPathGroup)), cl::NDRange(kPathGroup));
     }
 
     ok = ok &&

@@ -72,7 +72,7 @@ private:
     int iMaxDisparity_ = 0;
     bool bProfiling_ = false;
 
-    cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clNeighbourRange_, clChooseWindows_, clMatchingCost_, clAggregatePath_,
+    cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clNeighbourRange_, clChooseWindows_, clMatchingCost_, clAggregatePaths_,
         clSelectLeft_, clSelectRight_, clMedian3x3_, clCheckConsistency_, clFillHoles_, clShowDisparity_;
 
     std::vector<Level> vLevels_;

@@ -20,8 +20,8 @@
 #define LARGE_STEP_PENALTY 64
 
 // The large-step penalty shrinks across a change of brightness, where depth edges are:
-// to half at a step of EDGE_SOFTNESS grey levels.
-#define EDGE_SOFTNESS 8
+// by EDGE_SLOPE per grey level.
+#define EDGE_SLOPE 2
 
 #define FAR_COST 8000          // "no such candidate" in the aggregation; sums stay in 16 bits
 #define OUTSIDE_COST 10        // the match would fall left of the right view
@@ -67,6 +67,17 @@ __kernel void HalveGrey(__global const uchar* input, __global uchar* output, int
 
 #define BLOCK 16
 
+// Vector types aligned like their elements: loads and stores through them are single
+// instructions, where vstoreN is compiled into one store per element.
+typedef uchar16 __attribute__((aligned(1))) uchar16_any;
+typedef ushort8 __attribute__((aligned(2))) ushort8_any;
+typedef ushort16 __attribute__((aligned(2))) ushort16_any;
+typedef short16 __attribute__((aligned(2))) short16_any;
+typedef int16 __attribute__((aligned(4))) int16_any;
+typedef uint16 __attribute__((aligned(4))) uint16_any;
+typedef float16 __attribute__((aligned(4))) float16_any;
+typedef ulong16 __attribute__((aligned(8))) ulong16_any;
+
 uchar16 LoadUchar16(__global const uchar* row, int x, int width)
 {
     if (x >= 0 && x + BLOCK <= width) {
@@ -94,11 +105,11 @@ float16 LoadFloat16(__global const float* row, int x, int width)
 void StoreFloat16(float16 value, __global float* row, int x, int width)
 {
     if (x + BLOCK <= width) {
-        vstore16(value, 0, row + x);
+        *(__global float16_any*)(row + x) = value;
         return;
     }
     float v[BLOCK];
-    vstore16(value, 0, v);
+    *(float16_any*)v = value;
     for (int i = 0; i < BLOCK && x + i < width; ++i) {
         row[x + i] = v[i];
     }
@@ -137,10 +148,10 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
     const ulong16 bits = (convert_ulong16(high) << 16) | convert_ulong16(low);
     __global ulong* out = census + y * width;
     if (x + BLOCK <= width) {
-        vstore16(bits, 0, out + x);
+        *(__global ulong16_any*)(out + x) = bits;
     } else {
         ulong v[BLOCK];
-        vstore16(bits, 0, v);
+        *(ulong16_any*)v = bits;
         for (int i = 0; i < BLOCK && x + i < width; ++i) {
             out[x + i] = v[i];
         }
@@ -224,8 +235,8 @@ __kernel void ChooseWindows(__global const float* lowest, __global const float* 
 
     short firsts[BLOCK];
     short seconds[BLOCK];
-    vstore16(convert_short16(first), 0, firsts);
-    vstore16(convert_short16(second), 0, seconds);
+    *(short16_any*)firsts = convert_short16(first);
+    *(short16_any*)seconds = convert_short16(second);
     __global short2* out = window + y * width;
     for (int i = 0; i < BLOCK && x + i < width; ++i) {
         out[x + i] = (short2)(firsts[i], seconds[i]);
@@ -264,25 +275,38 @@ __kernel void MatchingCost(__global const ulong* leftCensus, __global const ulon
     const short16 d = (short16)(w.x, w.x, w.x, w.x, w.x, w.x, w.x, w.x, w.y, w.y, w.y, w.y, w.y, w.y, w.y, w.y) +
                       (short16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
     costs = select(costs, (uchar16)(OUT_OF_RANGE_COST), convert_char16(d > (short16)(maxDisparity)));
-    vstore16(costs, p, cost);
+    *(__global uchar16_any*)(cost + p * CANDIDATES) = costs;
 }
 
 // ---------------------------------------------------------------------------------
-// Semi-global aggregation along one direction (dx, dy): one work-item per path, which
-// walks from the border where the direction enters to where it leaves, adding its
-// path costs into the sums (or writing them, for the first direction).
+// Semi-global aggregation along pairs of opposite directions. Each work-item walks
+// PATHS_PER_ITEM neighbouring paths, first forward (dx, dy), keeping each step's path
+// costs in local memory, then backward (-dx, -dy), adding both into the sums: the sums
+// are read and written once per pair.
+//
+// Horizontal paths are rows and vertical ones columns. A diagonal path t starts at
+// column t of the row where it enters and wraps around at the side, starting afresh
+// there: all paths of a direction have one length, every pixel lies on exactly one,
+// and the paths of a work-item stay side by side.
 
-// The previous pixel's path costs are kept by disparity, far costs elsewhere, so that
-// each pixel reads its candidates and their neighbours whatever the two windows are.
+// One path's steps depend on each other, the paths' steps do not: walking several
+// side by side lets the processor overlap them.
+#define PATHS_PER_ITEM 4
+
+// The previous pixel's path costs by disparity, far costs elsewhere, for a step
+// between pixels with different windows.
 #define BY_DISPARITY_OFFSET 8
 #define BY_DISPARITY_SIZE 160
 
+// Written as a tree of shuffles on one width, which the compiler maps to the
+// processor's horizontal-minimum instruction where there is one.
 ushort LowestOf(ushort16 v)
 {
-    const ushort8 a = min(v.lo, v.hi);
-    const ushort4 b = min(a.lo, a.hi);
-    const ushort2 c = min(b.lo, b.hi);
-    return min(c.x, c.y);
+    ushort8 a = min(v.lo, v.hi);
+    a = min(a, a.s45670123);
+    a = min(a, a.s23016745);
+    a = min(a, a.s10325476);
+    return a.s0;
 }
 
 uint LowestOfUint(uint16 v)
@@ -293,109 +317,129 @@ uint LowestOfUint(uint16 v)
     return min(c.x, c.y);
 }
 
-void AddToSums(__global ushort* sums, int p, ushort16 pathCost, int accumulate)
-{
-    if (accumulate) {
-        pathCost += vload16(p, sums);
-    }
-    vstore16(pathCost, p, sums);
-}
-
 ushort16 ReadByDisparity(const ushort* byDisparity, short2 w, int shift)
 {
-    return (ushort16)(vload8(0, byDisparity + BY_DISPARITY_OFFSET + w.x + shift),
-                      vload8(0, byDisparity + BY_DISPARITY_OFFSET + w.y + shift));
+    return (ushort16)(*(const ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.x + shift),
+                      *(const ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.y + shift));
 }
 
 void WriteByDisparity(ushort* byDisparity, short2 w, ushort16 values)
 {
-    vstore8(values.lo, 0, byDisparity + BY_DISPARITY_OFFSET + w.x);
-    vstore8(values.hi, 0, byDisparity + BY_DISPARITY_OFFSET + w.y);
+    *(ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.x) = values.lo;
+    *(ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.y) = values.hi;
 }
 
-__kernel void AggregatePath(__global const uchar* cost, __global const short2* window,
-                            __global const uchar* grey, __global ushort* sums, int width, int height, int dx,
-                            int dy, int accumulate)
-{
-    const int t = get_global_id(0);
+typedef struct {
     int x;
     int y;
-    if (dy == 0) {
-        if (t >= height) {
-            return;
+    ushort16 cost;  // the path costs at (x, y)
+    short2 window;
+    int grey;
+    ushort lowest;  // of cost
+} Path;
+
+// Moves a path one pixel on, wrapping around at the sides, and gives its new pixel.
+int Move(Path* path, int width, int dx, int dy)
+{
+    path->x += dx;
+    path->x = path->x < 0 ? width - 1 : (path->x >= width ? 0 : path->x);
+    path->y += dy;
+    return path->y * width + path->x;
+}
+
+// The path costs at pixel p from those of the pixel before on the path; with
+// `restart`, p begins the path.
+void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global const short2* window,
+          __global const uchar* grey, int p, bool restart)
+{
+    const short2 w = window[p];
+    const ushort16 matching = convert_ushort16(*(__global const uchar16_any*)(cost + p * CANDIDATES));
+    const int brightness = grey[p];
+
+    ushort16 same;
+    ushort16 lower;
+    ushort16 higher;
+    if (w.x == path->window.x && w.y == path->window.y) {
+        // The common case: neighbours along the path share their window. Lane k's
+        // neighbours are lanes k - 1 and k + 1, but across the gap of two separate runs.
+        const ushort far = FAR_COST;
+        const ushort16 previous = path->cost;
+        same = previous;
+        lower = (ushort16)(far, previous.s0, previous.s12, previous.s3456, previous.s789abcde);
+        higher = (ushort16)(previous.s12345678, previous.s9abc, previous.sde, previous.sf, far);
+        if (w.y != w.x + HALF_WINDOW) {
+            lower.s8 = far;
+            higher.s7 = far;
         }
-        x = dx > 0 ? 0 : width - 1;
-        y = t;
-    } else if (dx == 0) {
-        if (t >= width) {
-            return;
-        }
-        x = t;
-        y = dy > 0 ? 0 : height - 1;
     } else {
-        if (t >= width + height - 1) {
-            return;
-        }
-        if (t < width) {
-            x = t;
-            y = dy > 0 ? 0 : height - 1;
-        } else {
-            x = dx > 0 ? 0 : width - 1;
-            y = dy > 0 ? t - width + 1 : height - 2 - (t - width);
+        WriteByDisparity(byDisparity, path->window, path->cost);
+        same = ReadByDisparity(byDisparity, w, 0);
+        lower = ReadByDisparity(byDisparity, w, -1);
+        higher = ReadByDisparity(byDisparity, w, 1);
+        WriteByDisparity(byDisparity, path->window, (ushort16)(FAR_COST));
+    }
+
+    const int largeStep = max(SMALL_STEP_PENALTY + 1, LARGE_STEP_PENALTY - EDGE_SLOPE * (int)abs(brightness - path->grey));
+    ushort16 best = min(same, (ushort16)(path->lowest + largeStep));
+    best = min(best, min(lower, higher) + (ushort16)(SMALL_STEP_PENALTY));
+    path->cost = restart ? matching : matching + best - (ushort16)(path->lowest);
+    path->window = w;
+    path->grey = brightness;
+    path->lowest = LowestOf(path->cost);
+}
+
+__kernel void AggregatePaths(__global const uchar* cost, __global const short2* window,
+                             __global const uchar* grey, __global ushort* sums, __local ushort* forward,
+                             int width, int height, int dx, int dy, int accumulate)
+{
+    const int paths = dy == 0 ? height : width;
+    const int length = dy == 0 ? width : height;
+    __local ushort* scratch = forward + get_local_id(0) * length * PATHS_PER_ITEM * CANDIDATES;
+
+    Path path[PATHS_PER_ITEM];
+    bool owner[PATHS_PER_ITEM];  // false for a padding path, which repeats the last one unwritten
+    ushort byDisparity[PATHS_PER_ITEM][BY_DISPARITY_SIZE];
+#pragma unroll
+    for (int j = 0; j < PATHS_PER_ITEM; ++j) {
+        const int t = get_global_id(0) * PATHS_PER_ITEM + j;
+        owner[j] = t < paths;
+        const int line = min(t, paths - 1);
+        path[j].x = dy == 0 ? (dx > 0 ? 0 : width - 1) : line;
+        path[j].y = dy == 0 ? line : (dy > 0 ? 0 : height - 1);
+        path[j].window = (short2)(-1, -1);
+        path[j].cost = (ushort16)(FAR_COST);
+        path[j].grey = 0;
+        path[j].lowest = 0;
+        for (int i = 0; i < BY_DISPARITY_SIZE; i += 16) {
+            *(ushort16_any*)(byDisparity[j] + i) = (ushort16)(FAR_COST);
         }
     }
 
-    ushort byDisparity[BY_DISPARITY_SIZE];
-    for (int i = 0; i < BY_DISPARITY_SIZE / 16; ++i) {
-        vstore16((ushort16)(FAR_COST), i, byDisparity);
+    // Forward. A diagonal path starts afresh where it wraps around to the entry column.
+    int entryColumn = dx > 0 ? 0 : width - 1;
+    for (int step = 0; step < length; ++step) {
+#pragma unroll
+        for (int j = 0; j < PATHS_PER_ITEM; ++j) {
+            const int p = step == 0 ? path[j].y * width + path[j].x : Move(&path[j], width, dx, dy);
+            Step(&path[j], byDisparity[j], cost, window, grey, p, step == 0 || (dx != 0 && path[j].x == entryColumn));
+            *(__local ushort16*)(scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES) = path[j].cost;
+        }
     }
 
-    int p = y * width + x;
-    ushort16 pathCost = convert_ushort16(vload16(p, cost));
-    AddToSums(sums, p, pathCost, accumulate);
-    short2 previousWindow = window[p];
-    int previousGrey = grey[p];
-    ushort previousLowest = LowestOf(pathCost);
-
-    for (;;) {
-        x += dx;
-        y += dy;
-        if (x < 0 || x >= width || y < 0 || y >= height) {
-            break;
-        }
-        p = y * width + x;
-        const short2 w = window[p];
-        ushort16 same;
-        ushort16 lower;
-        ushort16 higher;
-        if (w.x == previousWindow.x && w.y == previousWindow.y) {
-            // The common case: neighbours along the path share their window.
-            const ushort far = FAR_COST;
-            same = pathCost;
-            lower = (ushort16)(far, pathCost.s0, pathCost.s12, pathCost.s3456, pathCost.s789abcde);
-            higher = (ushort16)(pathCost.s12345678, pathCost.s9abc, pathCost.sde, pathCost.sf, far);
-            if (w.y != w.x + HALF_WINDOW) {
-                lower.s8 = far;
-                higher.s7 = far;
+    // Backward, from where the forward walk ended.
+    entryColumn = dx > 0 ? width - 1 : 0;
+    for (int step = length - 1; step >= 0; --step) {
+#pragma unroll
+        for (int j = 0; j < PATHS_PER_ITEM; ++j) {
+            const int p = step == length - 1 ? path[j].y * width + path[j].x : Move(&path[j], width, -dx, -dy);
+            Step(&path[j], byDisparity[j], cost, window, grey, p,
+                 step == length - 1 || (dx != 0 && path[j].x == entryColumn));
+            if (owner[j]) {
+                __global ushort16_any* sum = (__global ushort16_any*)(sums + p * CANDIDATES);
+                const ushort16 both = path[j].cost + *(__local ushort16*)(scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES);
+                *sum = accumulate ? *sum + both : both;
             }
-        } else {
-            WriteByDisparity(byDisparity, previousWindow, pathCost);
-            same = ReadByDisparity(byDisparity, w, 0);
-            lower = ReadByDisparity(byDisparity, w, -1);
-            higher = ReadByDisparity(byDisparity, w, 1);
-            WriteByDisparity(byDisparity, previousWindow, (ushort16)(FAR_COST));
         }
-
-        const int brightness = grey[p];
-        const int largeStep = max(SMALL_STEP_PENALTY + 1, LARGE_STEP_PENALTY * EDGE_SOFTNESS /
-                                                               (EDGE_SOFTNESS + (int)abs(brightness - previousGrey)));
-        ushort16 best = min(same, (ushort16)(previousLowest + largeStep));
-        best = min(best, min(lower, higher) + (ushort16)(SMALL_STEP_PENALTY));
-        pathCost = convert_ushort16(vload16(p, cost)) + best - (ushort16)(previousLowest);
-        AddToSums(sums, p, pathCost, accumulate);
-        previousWindow = w;
-        previousGrey = brightness;
-        previousLowest = LowestOf(pathCost);
     }
 }
 
@@ -418,7 +462,7 @@ __kernel void SelectLeft(__global const ushort* sums, __global const short2* win
     const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(LowestOf(sum))));
     ushort s[CANDIDATES];
-    vstore16(sum, 0, s);
+    *(ushort16_any*)s = sum;
     const bool oneRun = w.y == w.x + HALF_WINDOW;
     const bool inside = best % HALF_WINDOW != 0 && best % HALF_WINDOW != HALF_WINDOW - 1;
     float offset = 0.0f;
@@ -468,13 +512,16 @@ __kernel void SelectRight(__global const ushort* sums, __global const short2* le
         }
         where = vload16(0, v);
     }
+    // Read unconditionally, then masked: which candidates exist varies from pixel to
+    // pixel, and a branch on it would mostly be mispredicted.
     int at[CANDIDATES];
-    vstore16(where, 0, at);
+    *(int16_any*)at = max(where, 0);
     uint found[CANDIDATES];
+#pragma unroll
     for (int k = 0; k < CANDIDATES; ++k) {
-        found[k] = at[k] >= 0 ? sums[at[k]] : 0xFFFFu;
+        found[k] = sums[at[k]];
     }
-    const uint16 sum = vload16(0, found);
+    const uint16 sum = select(*(uint16_any*)found, (uint16)(0xFFFFu), where < 0);
     const uint lowest = LowestOfUint(sum);
     const int best = (int)LowestOfUint(select((uint16)(CANDIDATES), convert_uint16(lanes + (int16)(0, 0, 0, 0, 0, 0, 0, 0, 8, 8, 8, 8, 8, 8, 8, 8)),
                                               sum == (uint16)(lowest)));
