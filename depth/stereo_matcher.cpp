@@ -185,7 +185,8 @@ bool StereoMatcher::MatchLevel(int level) {
         }
     }
     ok = ok &&
-         Check(SetArgs(clMatchingCost_, lv.clCensus[kLeft], lv.clCensus[kRight], clWindow_[kLeft], clCost_, w, h,
+         Check(SetArgs(clMatchingCost_, lv.clCensus[kLeft], lv.clCensus[kRight], lv.clGrey[kLeft], lv.clGrey[kRight],
+                       clWindow_[kLeft], clCost_, w, h,
                        maxDisparity),
                "MatchingCost arguments") &&
          RunImage(clMatchingCost_, "MatchingCost", w, h);

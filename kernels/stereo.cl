@@ -16,8 +16,8 @@
 
 // Aggregation penalties, in census bits: a step of one disparity between
 // neighbours, and any larger step.
-#define SMALL_STEP_PENALTY 10
-#define LARGE_STEP_PENALTY 64
+#define SMALL_STEP_PENALTY 20
+#define LARGE_STEP_PENALTY 72
 
 // The large-step penalty shrinks across a change of brightness, where depth edges are:
 // by EDGE_SLOPE per grey level.
@@ -26,6 +26,8 @@
 #define FAR_COST 8000          // "no such candidate" in the aggregation; sums stay in 16 bits
 #define OUTSIDE_COST 10        // the match would fall left of the right view
 #define OUT_OF_RANGE_COST 255  // beyond the disparity range searched
+#define BRIGHTNESS_LIMIT 32
+#define BRIGHTNESS_DIVISOR 2
 
 // A match is kept when the other view's disparity at its partner differs by at most this.
 #define CONSISTENCY_LIMIT 1.0f
@@ -165,6 +167,7 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 // around p's parent, so that an edge that moved by a pixel keeps both surfaces.
 
 #define HALF_WINDOW 8
+#define RANGE_RADIUS 2
 
 int CandidateDisparity(short2 window, int k)
 {
@@ -192,9 +195,9 @@ __kernel void NeighbourRange(__global const float* disparity, __global float* lo
     }
     float16 low = INFINITY;
     float16 high = -INFINITY;
-    for (int j = -1; j <= 1; ++j) {
+    for (int j = -RANGE_RADIUS; j <= RANGE_RADIUS; ++j) {
         __global const float* row = disparity + clamp(y + j, 0, height - 1) * width;
-        for (int i = -1; i <= 1; ++i) {
+        for (int i = -RANGE_RADIUS; i <= RANGE_RADIUS; ++i) {
             const float16 d = LoadFloat16(row, x + i, width);
             const int16 known = isfinite(d) && d >= 0.0f;
             low = select(low, fmin(low, d), known);
@@ -246,6 +249,7 @@ __kernel void ChooseWindows(__global const float* lowest, __global const float* 
 // ---------------------------------------------------------------------------------
 // Matching cost of each candidate: the Hamming distance of the census bits.
 __kernel void MatchingCost(__global const ulong* leftCensus, __global const ulong* rightCensus,
+                           __global const uchar* leftGrey, __global const uchar* rightGrey,
                            __global const short2* window, __global uchar* cost, int width, int height,
                            int maxDisparity)
 {
@@ -258,24 +262,32 @@ __kernel void MatchingCost(__global const ulong* leftCensus, __global const ulon
     const ulong bits = leftCensus[p];
     const short2 w = window[p];
     __global const ulong* row = rightCensus + y * width;
-    uchar16 costs;
+    __global const uchar* greyRow = rightGrey + y * width;
+    const short brightness = leftGrey[p];
+    ushort16 costs;
     if (x - w.y - (HALF_WINDOW - 1) >= 0) {
         // Every candidate's match lies inside the right view: two runs of 8 neighbours.
         const ulong8 first = vload8(0, row + x - w.x - (HALF_WINDOW - 1)).s76543210;
         const ulong8 second = vload8(0, row + x - w.y - (HALF_WINDOW - 1)).s76543210;
-        costs = (uchar16)(convert_uchar8(popcount(first ^ bits)), convert_uchar8(popcount(second ^ bits)));
+        const short8 firstGrey = convert_short8(vload8(0, greyRow + x - w.x - (HALF_WINDOW - 1)).s76543210);
+        const short8 secondGrey = convert_short8(vload8(0, greyRow + x - w.y - (HALF_WINDOW - 1)).s76543210);
+        const ushort16 census = (ushort16)(convert_ushort8(popcount(first ^ bits)), convert_ushort8(popcount(second ^ bits)));
+        const ushort16 difference = convert_ushort16(abs((short16)(firstGrey, secondGrey) - (short16)(brightness)));
+        costs = census + min(difference, (ushort16)(BRIGHTNESS_LIMIT)) / (ushort16)(BRIGHTNESS_DIVISOR);
     } else {
-        uchar c[CANDIDATES];
+        ushort c[CANDIDATES];
         for (int k = 0; k < CANDIDATES; ++k) {
             const int xr = x - CandidateDisparity(w, k);
-            c[k] = xr >= 0 ? (uchar)popcount(bits ^ row[xr]) : (uchar)OUTSIDE_COST;
+            c[k] = xr >= 0 ? (ushort)(popcount(bits ^ row[xr]) +
+                                      min((int)abs(greyRow[xr] - brightness), BRIGHTNESS_LIMIT) / BRIGHTNESS_DIVISOR)
+                           : (ushort)OUTSIDE_COST;
         }
         costs = vload16(0, c);
     }
     const short16 d = (short16)(w.x, w.x, w.x, w.x, w.x, w.x, w.x, w.x, w.y, w.y, w.y, w.y, w.y, w.y, w.y, w.y) +
                       (short16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
-    costs = select(costs, (uchar16)(OUT_OF_RANGE_COST), convert_char16(d > (short16)(maxDisparity)));
-    *(__global uchar16_any*)(cost + p * CANDIDATES) = costs;
+    costs = select(min(costs, (ushort16)(254)), (ushort16)(OUT_OF_RANGE_COST), d > (short16)(maxDisparity));
+    *(__global uchar16_any*)(cost + p * CANDIDATES) = convert_uchar16(costs);
 }
 
 // ---------------------------------------------------------------------------------
@@ -588,9 +600,20 @@ __kernel void CheckConsistency(__global const float* disparity, __global const f
     checked[p] = kept;
 }
 
-// A pixel without an estimate takes the lower of the nearest estimates to its left
-// and right in its row: the background, which is what an occlusion hides. With
-// none in the row it stays without (INFINITY).
+// A pixel without an estimate takes the lowest of the nearest estimates to its left,
+// right, top and bottom: the background, which is what an occlusion hides. With none
+// it stays without (INFINITY).
+float NearestEstimate(__global const float* input, int p, int step, int count)
+{
+    for (int i = 1; i <= count; ++i) {
+        const float d = input[p + i * step];
+        if (d >= 0.0f) {
+            return d;
+        }
+    }
+    return INFINITY;
+}
+
 __kernel void FillHoles(__global const float* input, __global float* output, int width, int height)
 {
     const int x = get_global_id(0);
@@ -598,26 +621,13 @@ __kernel void FillHoles(__global const float* input, __global float* output, int
     if (x >= width || y >= height) {
         return;
     }
-    const int row = y * width;
-    float d = input[row + x];
+    const int p = y * width + x;
+    float d = input[p];
     if (d < 0.0f) {
-        float left = INFINITY;
-        for (int i = x - 1; i >= 0; --i) {
-            if (input[row + i] >= 0.0f) {
-                left = input[row + i];
-                break;
-            }
-        }
-        float right = INFINITY;
-        for (int i = x + 1; i < width; ++i) {
-            if (input[row + i] >= 0.0f) {
-                right = input[row + i];
-                break;
-            }
-        }
-        d = fmin(left, right);
+        d = fmin(fmin(NearestEstimate(input, p, -1, x), NearestEstimate(input, p, 1, width - 1 - x)),
+                 fmin(NearestEstimate(input, p, -width, min(y, 12)), NearestEstimate(input, p, width, min(height - 1 - y, 12))));
     }
-    output[row + x] = d;
+    output[p] = d;
 }
 
 // ---------------------------------------------------------------------------------
