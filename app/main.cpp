@@ -2,6 +2,7 @@
 // no window message is pending, until the window is closed. The exit code is 0 on
 // every path; the command line is not used.
 #include "app/message_loop.h"
+#include "app/platform_messages.h"
 #include "compute/app_state.h"
 #include "compute/init_opencl.h"
 #include "pipeline/process_frame.h"
@@ -12,14 +13,6 @@ namespace {
 constexpr const char* kInitialTitle = "KorrAppWindow";
 constexpr int32_t kWindowWidth = 3 * kPyramidBaseWidth;
 constexpr int32_t kWindowHeight = kPyramidBaseHeight;
-
-struct PlatformMessages {
-    using Message = PlatformMessage;
-    bool Peek(Message* pMsg) { return PlatformPeekMessage(pMsg); }
-    bool IsQuit(const Message& msg) { return PlatformIsQuitMessage(msg); }
-    void Translate(const Message& msg) { PlatformTranslateMessage(msg); }
-    void Dispatch(const Message& msg) { PlatformDispatchMessage(msg); }
-};
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 #include "depth/stereo_matcher.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <map>
 #include <utility>
 
@@ -17,12 +16,13 @@ constexpr size_t kPathsPerItem = 4;  // paths that one work-item of the aggregat
 constexpr size_t kPathGroup = 1;     // work-items of a work-group in the aggregation
 constexpr size_t kBlock = 16;      // pixels of a row that one work-item handles in vectors
 constexpr size_t kBlockGroup = 4;  // blocks of a work-group
-static int kPairs = getenv("PAIRS") ? atoi(getenv("PAIRS")) : 4;
 constexpr int kLeft = 0;
 constexpr int kRight = 1;
 
 // The aggregation directions: each pair is (dx, dy) and its opposite.
-constexpr int kDirectionPairs[4][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
+constexpr int kPairs = 4;
+constexpr int kFinestLevelPairs = 2;
+constexpr int kDirectionPairs[kPairs][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
 
 size_t RoundUp(size_t value, size_t multiple) {
     return (value + multiple - 1) / multiple * multiple;
@@ -80,7 +80,7 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
 
 bool StereoMatcher::Check(cl_int iStatus, const char* what) {
     if (iStatus != CL_SUCCESS) {
-        DEBUG_PRINT("Device command failed: %s, status %d\n", what, iStatus);
+        sLastError_ = std::string(what) + ", status " + std::to_string(iStatus);
         return false;
     }
     return true;
@@ -191,7 +191,8 @@ bool StereoMatcher::MatchLevel(int level) {
                "MatchingCost arguments") &&
          RunImage(clMatchingCost_, "MatchingCost", w, h);
 
-    const int pairs = level == 0 ? kPairs : 4;
+    // Diagonal paths help little on the finest level, where they would cost most.
+    const int pairs = level == 0 ? kFinestLevelPairs : kPairs;
     for (int i = 0; i < pairs && ok; ++i) {
         const int dx = kDirectionPairs[i][0];
         const int dy = kDirectionPairs[i][1];

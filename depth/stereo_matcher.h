@@ -37,7 +37,7 @@ public:
     bool Init(const ComputeDevice& device, int iMaxDisparity);
 
     // Matches a pair of 3-sample pixel buffers of one size (row 0 on top) and reads
-    // the result back. False, with the failing command printed, on a device error.
+    // the result back. False on a device error, which LastError() then names.
     bool Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth, int32_t iHeight,
                DisparityResult* pResult);
 
@@ -45,6 +45,7 @@ public:
     std::vector<KernelTime> LastKernelTimes() const;
 
     int MaxDisparity() const { return iMaxDisparity_; }
+    const std::string& LastError() const { return sLastError_; }
 
 private:
     struct Level {
@@ -81,4 +82,5 @@ private:
     cl::Buffer clGreyPicture_, clColourPicture_;
 
     std::vector<Launch> vLaunches_;
+    std::string sLastError_;
 };
