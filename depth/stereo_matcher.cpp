@@ -1,6 +1,6 @@
 #include "depth/stereo_matcher.h"
 
-#include <cmath>
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -10,16 +10,16 @@
 
 namespace {
 
-constexpr int kCandidates = 16;    // per pixel and level, as in the device code
-constexpr size_t kRowGroup = 64;   // work-items of a work-group along an image row
+constexpr int kCandidates = 16;      // per pixel and level, as in the device code
+constexpr size_t kBlock = 16;        // pixels of a row that one work-item takes in vectors
+constexpr size_t kRowGroup = 64;     // work-items of a work-group along a row, one per pixel
+constexpr size_t kBlockGroup = 4;    // work-items of a work-group along a row, one per block
 constexpr size_t kPathsPerItem = 4;  // paths that one work-item of the aggregation walks
 constexpr size_t kPathGroup = 1;     // work-items of a work-group in the aggregation
-constexpr size_t kBlock = 16;      // pixels of a row that one work-item handles in vectors
-constexpr size_t kBlockGroup = 4;  // blocks of a work-group
-constexpr int kLeft = 0;
-constexpr int kRight = 1;
+constexpr size_t kRowsPerGroup = 8;  // work-items of a work-group that each sweep a row
 
-// The aggregation directions: each pair is (dx, dy) and its opposite.
+// The aggregation directions: each pair is (dx, dy) and its opposite. Diagonal paths
+// help little on the finest level, where they would cost most.
 constexpr int kPairs = 4;
 constexpr int kFinestLevelPairs = 2;
 constexpr int kDirectionPairs[kPairs][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
@@ -35,6 +35,12 @@ size_t Pixels(int32_t iWidth, int32_t iHeight) {
 // The disparity range of a level: the full range halved `level` times, rounded up.
 int LevelMaxDisparity(int iMaxDisparity, int level) {
     return (iMaxDisparity + (1 << level) - 1) >> level;
+}
+
+// Local memory for one work-group of the aggregation: the forward path costs of its
+// paths, a whole row or column of them.
+size_t AggregationScratchBytes(int32_t length) {
+    return kPathGroup * kPathsPerItem * static_cast<size_t>(length) * kCandidates * sizeof(cl_ushort);
 }
 
 template <class... Args>
@@ -54,18 +60,20 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
     cl_command_queue_properties properties = 0;
     clQueue_.getInfo(CL_QUEUE_PROPERTIES, &properties);
     bProfiling_ = (properties & CL_QUEUE_PROFILING_ENABLE) != 0;
+    cl_ulong localMemory = 0;
+    device.clDevice.getInfo(CL_DEVICE_LOCAL_MEM_SIZE, &localMemory);
+    localMemoryBytes_ = static_cast<size_t>(localMemory);
 
     if (!BuildProgramFromFile(clContext_, device.clDevice, kStereoSourceFile, &clProgram_)) {
         return false;
     }
     const std::pair<cl::Kernel*, const char*> kernels[] = {
-        {&clGreyFromBgr_, "GreyFromBgr"},       {&clHalveGrey_, "HalveGrey"},
-        {&clCensus_, "Census"},                 {&clNeighbourRange_, "NeighbourRange"},
-        {&clChooseWindows_, "ChooseWindows"},
-        {&clMatchingCost_, "MatchingCost"},     {&clAggregatePaths_, "AggregatePaths"},
-        {&clSelectLeft_, "SelectLeft"},         {&clSelectRight_, "SelectRight"},
-        {&clMedian3x3_, "Median3x3"},           {&clCheckConsistency_, "CheckConsistency"},
-        {&clFillHoles_, "FillHoles"},           {&clShowDisparity_, "ShowDisparity"},
+        {&clGreyFromBgr_, "GreyFromBgr"},   {&clHalveGrey_, "HalveGrey"},
+        {&clCensus_, "Census"},             {&clChooseWindows_, "ChooseWindows"},
+        {&clMatchingCost_, "MatchingCost"}, {&clAggregatePaths_, "AggregatePaths"},
+        {&clSelectBoth_, "SelectBoth"},     {&clMedian3x3_, "Median3x3"},
+        {&clCheckConsistency_, "CheckConsistency"}, {&clFillHoles_, "FillHoles"},
+        {&clShowDisparity_, "ShowDisparity"},
     };
     for (const auto& [pKernel, name] : kernels) {
         cl_int iErrNum = CL_SUCCESS;
@@ -91,6 +99,11 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
         return true;
     }
     vLevels_.clear();
+    if (AggregationScratchBytes(std::max(iWidth, iHeight)) > localMemoryBytes_) {
+        sLastError_ = "the device has too little local memory for " + std::to_string(iWidth) + " x " +
+                      std::to_string(iHeight) + " pixels";
+        return false;
+    }
     cl_int iStatus = CL_SUCCESS;
     const auto create = [&](cl::Buffer* pBuffer, size_t bytes) {
         if (iStatus == CL_SUCCESS) {
@@ -98,17 +111,12 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
         }
     };
     const size_t pixels = Pixels(iWidth, iHeight);
-    for (int side : {kLeft, kRight}) {
-        create(&clBgr_[side], pixels * 3);
-        create(&clWindow_[side], pixels * sizeof(cl_short2));
-        create(&clSelected_[side], pixels * sizeof(cl_float));
-        create(&clMedian_[side], pixels * sizeof(cl_float));
-        create(&clChecked_[side], pixels * sizeof(cl_float));
-    }
-    create(&clLowest_, pixels * sizeof(cl_float));
-    create(&clHighest_, pixels * sizeof(cl_float));
+    create(&clBgr_, 2 * pixels * 3);
+    create(&clWindow_, 2 * pixels * sizeof(cl_short2));
     create(&clCost_, pixels * kCandidates);
     create(&clSums_, pixels * kCandidates * sizeof(cl_ushort));
+    create(&clSelected_, 2 * pixels * sizeof(cl_float));
+    create(&clMedian_, 2 * pixels * sizeof(cl_float));
     create(&clGreyPicture_, pixels * 3);
     create(&clColourPicture_, pixels * 3);
 
@@ -118,11 +126,9 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
         lv.iWidth = PyramidLevelSize(iWidth, level);
         lv.iHeight = PyramidLevelSize(iHeight, level);
         const size_t levelPixels = Pixels(lv.iWidth, lv.iHeight);
-        for (int side : {kLeft, kRight}) {
-            create(&lv.clGrey[side], levelPixels);
-            create(&lv.clCensus[side], levelPixels * sizeof(cl_ulong));
-            create(&lv.clDisparity[side], levelPixels * sizeof(cl_float));
-        }
+        create(&lv.clGrey, 2 * levelPixels);
+        create(&lv.clCensus, 2 * levelPixels * sizeof(cl_ulong));
+        create(&lv.clDisparity, 2 * levelPixels * sizeof(cl_float));
     }
     if (!Check(iStatus, "creating the device buffers")) {
         return false;
@@ -143,55 +149,42 @@ bool StereoMatcher::Run(cl::Kernel& kernel, const char* name, const cl::NDRange&
     return true;
 }
 
-bool StereoMatcher::RunBlocks(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t iHeight) {
-    const size_t blocks = (static_cast<size_t>(iWidth) + kBlock - 1) / kBlock;
-    return Run(kernel, name, cl::NDRange(RoundUp(blocks, kBlockGroup), iHeight), cl::NDRange(kBlockGroup, 1));
-}
-
-bool StereoMatcher::RunImage(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t iHeight) {
-    return Run(kernel, name, cl::NDRange(RoundUp(static_cast<size_t>(iWidth), kRowGroup), iHeight),
+bool StereoMatcher::RunPixels(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t rows) {
+    return Run(kernel, name, cl::NDRange(RoundUp(static_cast<size_t>(iWidth), kRowGroup), rows),
                cl::NDRange(kRowGroup, 1));
 }
 
+bool StereoMatcher::RunBlocks(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t rows) {
+    const size_t blocks = (static_cast<size_t>(iWidth) + kBlock - 1) / kBlock;
+    return Run(kernel, name, cl::NDRange(RoundUp(blocks, kBlockGroup), rows), cl::NDRange(kBlockGroup, 1));
+}
+
 bool StereoMatcher::MatchLevel(int level) {
-    Level& lv = vLevels_[level];
+    const Level& lv = vLevels_[level];
     const int32_t w = lv.iWidth;
     const int32_t h = lv.iHeight;
     const int maxDisparity = LevelMaxDisparity(iMaxDisparity_, level);
-    const size_t pixels = Pixels(w, h);
-    bool ok = true;
+    bool ok = Check(SetArgs(clCensus_, lv.clGrey, lv.clCensus, w, h), "Census arguments") &&
+              RunBlocks(clCensus_, "Census", w, 2 * h);
 
-    for (int side : {kLeft, kRight}) {
-        ok = ok && Check(SetArgs(clCensus_, lv.clGrey[side], lv.clCensus[side], w, h), "Census arguments") &&
-             RunBlocks(clCensus_, "Census", w, h);
-    }
     // The coarsest level searches the whole range; the others around the coarser result.
-    for (int side : {kLeft, kRight}) {
-        if (level == kPyramidLevels - 1) {
-            const cl_short2 wholeRange = {{0, kCandidates / 2}};
-            ok = ok && Check(clQueue_.enqueueFillBuffer(clWindow_[side], wholeRange, 0, pixels * sizeof(cl_short2)),
-                             "setting the windows");
-        } else {
-            const Level& coarse = vLevels_[level + 1];
-            ok = ok &&
-                 Check(SetArgs(clNeighbourRange_, coarse.clDisparity[side], clLowest_, clHighest_, coarse.iWidth,
-                               coarse.iHeight),
-                       "NeighbourRange arguments") &&
-                 RunBlocks(clNeighbourRange_, "NeighbourRange", coarse.iWidth, coarse.iHeight) &&
-                 Check(SetArgs(clChooseWindows_, clLowest_, clHighest_, coarse.iWidth, coarse.iHeight,
-                               clWindow_[side], w, h, maxDisparity),
-                       "ChooseWindows arguments") &&
-                 RunBlocks(clChooseWindows_, "ChooseWindows", w, h);
-        }
+    if (level == kPyramidLevels - 1) {
+        const cl_short2 wholeRange = {{0, kCandidates / 2}};
+        ok = ok && Check(clQueue_.enqueueFillBuffer(clWindow_, wholeRange, 0, 2 * Pixels(w, h) * sizeof(cl_short2)),
+                         "setting the candidates");
+    } else {
+        const Level& coarse = vLevels_[level + 1];
+        ok = ok &&
+             Check(SetArgs(clChooseWindows_, coarse.clDisparity, coarse.iWidth, coarse.iHeight, clWindow_, w, h,
+                           maxDisparity),
+                   "ChooseWindows arguments") &&
+             RunBlocks(clChooseWindows_, "ChooseWindows", w, 2 * h);
     }
     ok = ok &&
-         Check(SetArgs(clMatchingCost_, lv.clCensus[kLeft], lv.clCensus[kRight], lv.clGrey[kLeft], lv.clGrey[kRight],
-                       clWindow_[kLeft], clCost_, w, h,
-                       maxDisparity),
+         Check(SetArgs(clMatchingCost_, lv.clCensus, lv.clGrey, clWindow_, clCost_, w, h, maxDisparity),
                "MatchingCost arguments") &&
-         RunImage(clMatchingCost_, "MatchingCost", w, h);
+         RunPixels(clMatchingCost_, "MatchingCost", w, h);
 
-    // Diagonal paths help little on the finest level, where they would cost most.
     const int pairs = level == 0 ? kFinestLevelPairs : kPairs;
     for (int i = 0; i < pairs && ok; ++i) {
         const int dx = kDirectionPairs[i][0];
@@ -199,42 +192,23 @@ bool StereoMatcher::MatchLevel(int level) {
         const int paths = dy == 0 ? h : w;
         const int length = dy == 0 ? w : h;
         const size_t items = (static_cast<size_t>(paths) + kPathsPerItem - 1) / kPathsPerItem;
-        const size_t scratchBytes = kPathGroup * kPathsPerItem * static_cast<size_t>(length) * kCandidates * sizeof(cl_ushort);
         const int accumulate = i > 0 ? 1 : 0;
-        ok = Check(SetArgs(clAggregatePaths_, clCost_, clWindow_[kLeft], lv.clGrey[kLeft], clSums_,
-                           cl::Local(scratchBytes), w, h, dx, dy, accumulate),
+        ok = Check(SetArgs(clAggregatePaths_, clCost_, clWindow_, lv.clGrey, clSums_,
+                           cl::Local(AggregationScratchBytes(length)), w, h, dx, dy, accumulate),
                    "AggregatePaths arguments") &&
-             Run(clAggregatePaths_, "AggregatePaths", cl::NDRange(RoundUp(items, kPathGroup)), cl::NDRange(kPathGroup));
+             Run(clAggregatePaths_, "AggregatePaths", cl::NDRange(RoundUp(items, kPathGroup)),
+                 cl::NDRange(kPathGroup));
     }
 
-    ok = ok &&
-         Check(SetArgs(clSelectLeft_, clSums_, clWindow_[kLeft], clSelected_[kLeft], w, h),
-               "SelectLeft arguments") &&
-         RunImage(clSelectLeft_, "SelectLeft", w, h) &&
-         Check(SetArgs(clSelectRight_, clSums_, clWindow_[kLeft], clWindow_[kRight], clSelected_[kRight], w, h),
-               "SelectRight arguments") &&
-         RunImage(clSelectRight_, "SelectRight", w, h);
-
-    for (int side : {kLeft, kRight}) {
-        ok = ok &&
-             Check(SetArgs(clMedian3x3_, clSelected_[side], clMedian_[side], w, h), "Median3x3 arguments") &&
-             RunBlocks(clMedian3x3_, "Median3x3", w, h);
-    }
-    for (int side : {kLeft, kRight}) {
-        const int other = 1 - side;
-        const int direction = side == kLeft ? -1 : 1;
-        ok = ok &&
-             Check(SetArgs(clCheckConsistency_, clMedian_[side], clMedian_[other], clChecked_[side], w, h,
-                           direction),
-                   "CheckConsistency arguments") &&
-             RunImage(clCheckConsistency_, "CheckConsistency", w, h);
-    }
-    for (int side : {kLeft, kRight}) {
-        ok = ok &&
-             Check(SetArgs(clFillHoles_, clChecked_[side], lv.clDisparity[side], w, h), "FillHoles arguments") &&
-             RunImage(clFillHoles_, "FillHoles", w, h);
-    }
-    return ok;
+    return ok && Check(SetArgs(clSelectBoth_, clSums_, clWindow_, clSelected_, w, h), "SelectBoth arguments") &&
+           RunPixels(clSelectBoth_, "SelectBoth", w, h) &&
+           Check(SetArgs(clMedian3x3_, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
+           RunBlocks(clMedian3x3_, "Median3x3", w, 2 * h) &&
+           Check(SetArgs(clCheckConsistency_, clMedian_, clSelected_, w, h), "CheckConsistency arguments") &&
+           RunPixels(clCheckConsistency_, "CheckConsistency", w, 2 * h) &&
+           Check(SetArgs(clFillHoles_, clSelected_, lv.clDisparity, w, h), "FillHoles arguments") &&
+           Run(clFillHoles_, "FillHoles", cl::NDRange(RoundUp(2 * static_cast<size_t>(h), kRowsPerGroup)),
+               cl::NDRange(kRowsPerGroup));
 }
 
 bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth,
@@ -244,31 +218,27 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
         return false;
     }
     const size_t pixels = Pixels(iWidth, iHeight);
-    const unsigned char* views[2] = {pLeft, pRight};
-    bool ok = true;
-    for (int side : {kLeft, kRight}) {
-        ok = ok && Check(clQueue_.enqueueWriteBuffer(clBgr_[side], CL_TRUE, 0, pixels * 3, views[side]),
-                         "uploading a view") &&
-             Check(SetArgs(clGreyFromBgr_, clBgr_[side], vLevels_[0].clGrey[side], iWidth, iHeight),
-                   "GreyFromBgr arguments") &&
-             RunImage(clGreyFromBgr_, "GreyFromBgr", iWidth, iHeight);
-        for (int level = 1; level < kPyramidLevels && ok; ++level) {
-            const Level& finer = vLevels_[level - 1];
-            const Level& lv = vLevels_[level];
-            ok = Check(SetArgs(clHalveGrey_, finer.clGrey[side], lv.clGrey[side], finer.iWidth, lv.iWidth,
-                               lv.iHeight),
-                       "HalveGrey arguments") &&
-                 RunImage(clHalveGrey_, "HalveGrey", lv.iWidth, lv.iHeight);
-        }
+    bool ok = Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_TRUE, 0, pixels * 3, pLeft), "uploading the left view") &&
+              Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_TRUE, pixels * 3, pixels * 3, pRight),
+                    "uploading the right view") &&
+              Check(SetArgs(clGreyFromBgr_, clBgr_, vLevels_[0].clGrey, iWidth, 2 * iHeight),
+                    "GreyFromBgr arguments") &&
+              RunPixels(clGreyFromBgr_, "GreyFromBgr", iWidth, 2 * iHeight);
+    for (int level = 1; level < kPyramidLevels && ok; ++level) {
+        const Level& finer = vLevels_[level - 1];
+        const Level& lv = vLevels_[level];
+        ok = Check(SetArgs(clHalveGrey_, finer.clGrey, lv.clGrey, finer.iWidth, finer.iHeight, lv.iWidth, lv.iHeight),
+                   "HalveGrey arguments") &&
+             RunPixels(clHalveGrey_, "HalveGrey", lv.iWidth, 2 * lv.iHeight);
     }
     for (int level = kPyramidLevels - 1; level >= 0 && ok; --level) {
         ok = MatchLevel(level);
     }
     ok = ok &&
-         Check(SetArgs(clShowDisparity_, vLevels_[0].clDisparity[kLeft], clGreyPicture_, clColourPicture_, iWidth,
-                       iHeight, iMaxDisparity_),
+         Check(SetArgs(clShowDisparity_, vLevels_[0].clDisparity, clGreyPicture_, clColourPicture_, iWidth, iHeight,
+                       iMaxDisparity_),
                "ShowDisparity arguments") &&
-         RunImage(clShowDisparity_, "ShowDisparity", iWidth, iHeight);
+         RunPixels(clShowDisparity_, "ShowDisparity", iWidth, iHeight);
     if (!ok) {
         return false;
     }
@@ -278,7 +248,7 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
     pResult->vDisparity.resize(pixels);
     pResult->vGrey.resize(pixels * 3);
     pResult->vColour.resize(pixels * 3);
-    return Check(clQueue_.enqueueReadBuffer(vLevels_[0].clDisparity[kLeft], CL_TRUE, 0, pixels * sizeof(float),
+    return Check(clQueue_.enqueueReadBuffer(vLevels_[0].clDisparity, CL_TRUE, 0, pixels * sizeof(float),
                                             pResult->vDisparity.data()),
                  "reading the disparity back") &&
            Check(clQueue_.enqueueReadBuffer(clGreyPicture_, CL_TRUE, 0, pixels * 3, pResult->vGrey.data()),

@@ -48,12 +48,13 @@ public:
     const std::string& LastError() const { return sLastError_; }
 
 private:
+    // The two views of a level are stacked in one buffer, left rows first.
     struct Level {
         int32_t iWidth = 0;
         int32_t iHeight = 0;
-        cl::Buffer clGrey[2];       // left, right
-        cl::Buffer clCensus[2];
-        cl::Buffer clDisparity[2];  // the level's result, dense, guiding the next finer level
+        cl::Buffer clGrey;
+        cl::Buffer clCensus;
+        cl::Buffer clDisparity;  // the level's result, dense, guiding the next finer level
     };
     struct Launch {
         const char* name;
@@ -63,8 +64,9 @@ private:
     bool Resize(int32_t iWidth, int32_t iHeight);
     bool MatchLevel(int level);
     bool Run(cl::Kernel& kernel, const char* name, const cl::NDRange& global, const cl::NDRange& local);
-    bool RunImage(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t iHeight);
-    bool RunBlocks(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t iHeight);
+    // One work-item per pixel of `rows` rows, or per block of 16 pixels of a row.
+    bool RunPixels(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t rows);
+    bool RunBlocks(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t rows);
     bool Check(cl_int iStatus, const char* what);
 
     cl::Context clContext_;
@@ -72,13 +74,15 @@ private:
     cl::Program clProgram_;
     int iMaxDisparity_ = 0;
     bool bProfiling_ = false;
+    size_t localMemoryBytes_ = 0;
 
-    cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clNeighbourRange_, clChooseWindows_, clMatchingCost_, clAggregatePaths_,
-        clSelectLeft_, clSelectRight_, clMedian3x3_, clCheckConsistency_, clFillHoles_, clShowDisparity_;
+    cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clChooseWindows_, clMatchingCost_, clAggregatePaths_,
+        clSelectBoth_, clMedian3x3_, clCheckConsistency_, clFillHoles_,
+        clShowDisparity_;
 
     std::vector<Level> vLevels_;
-    // Sized for level 0 and shared by the levels, one after another.
-    cl::Buffer clBgr_[2], clWindow_[2], clLowest_, clHighest_, clCost_, clSums_, clSelected_[2], clMedian_[2], clChecked_[2];
+    // Sized for level 0 and used by each level in turn.
+    cl::Buffer clBgr_, clWindow_, clCost_, clSums_, clSelected_, clMedian_;
     cl::Buffer clGreyPicture_, clColourPicture_;
 
     std::vector<Launch> vLaunches_;

@@ -1,76 +1,52 @@
 // Dense disparity of the left view, coarse to fine over four pyramid levels.
 //
-// Each level: a census transform of both views; for every pixel a window of 16
-// disparity candidates, all of them on the coarsest level and around the coarser
-// level's result on the others; matching costs; semi-global aggregation along eight
-// paths; the best candidate with a sub-pixel parabola, for the left view and, from
-// the same sums, for the right view; a 3 x 3 median; a left-right check; and the
-// pixels the check removed filled from their row.
+// Each level: a census transform of both views; for every pixel 16 disparity
+// candidates, the whole range on the coarsest level and around the coarser level's
+// result on the others; matching costs (census distance plus a little brightness
+// difference); semi-global aggregation along 8 paths (4 on the finest level); the
+// best candidate with a sub-pixel parabola, for the left view and, from the same
+// sums, for the right view; a 3 x 3 median; and a left-right check, whose rejects
+// take the background disparity around them.
 //
-// Images are row 0 on top, rows without gaps. Disparity maps are floats: a left-view
-// pixel at x matches the right-view pixel at x - d. A negative value marks a pixel
-// without an estimate until the filling, INFINITY one that stays without.
+// Pictures are row 0 on top, rows without gaps. Both views of a level are stacked in
+// one buffer, the left one's rows first. Disparity maps are floats: left pixel x
+// matches right pixel x - d, right pixel x matches left pixel x + d. A negative
+// value marks a pixel without an estimate; INFINITY one that stays without.
+//
+// Work-items mostly take a block of 16 neighbouring pixels of a row, or the 16
+// candidates of one pixel, and work on them in vectors.
 
 #define CANDIDATES 16
+#define HALF_WINDOW 8
+#define BLOCK 16
 #define NO_ESTIMATE (-1.0f)
 
-// Aggregation penalties, in census bits: a step of one disparity between
-// neighbours, and any larger step.
-#define SMALL_STEP_PENALTY 20
-#define LARGE_STEP_PENALTY 72
-
-// The large-step penalty shrinks across a change of brightness, where depth edges are:
-// by EDGE_SLOPE per grey level.
-#define EDGE_SLOPE 2
-
-#define FAR_COST 8000          // "no such candidate" in the aggregation; sums stay in 16 bits
-#define OUTSIDE_COST 10        // the match would fall left of the right view
-#define OUT_OF_RANGE_COST 255  // beyond the disparity range searched
+// Matching cost: census bits that differ, plus the brightness difference up to
+// BRIGHTNESS_LIMIT divided by BRIGHTNESS_DIVISOR.
 #define BRIGHTNESS_LIMIT 32
 #define BRIGHTNESS_DIVISOR 2
+#define OUTSIDE_COST 10        // the match would fall left of the right view
+#define OUT_OF_RANGE_COST 255  // beyond the disparity range searched
+
+// Aggregation penalties: a step of one disparity between neighbours on a path, and
+// any larger step, which costs less by EDGE_SLOPE per grey level of brightness
+// change, as depth edges tend to be brightness edges.
+#define SMALL_STEP_PENALTY 20
+#define LARGE_STEP_PENALTY 72
+#define EDGE_SLOPE 2
+#define FAR_COST 8000  // a candidate the pixel before did not have; sums stay in 16 bits
+
+// The candidates cover the disparities of the coarser level within this many of its
+// pixels around the parent.
+#define RANGE_RADIUS 2
 
 // A match is kept when the other view's disparity at its partner differs by at most this.
 #define CONSISTENCY_LIMIT 1.0f
-
-// ---------------------------------------------------------------------------------
-// Pyramid
-
-// Rec. 601 luma in 8 bits, from blue, green, red.
-__kernel void GreyFromBgr(__global const uchar* bgr, __global uchar* grey, int width, int height)
-{
-    const int x = get_global_id(0);
-    const int y = get_global_id(1);
-    if (x >= width || y >= height) {
-        return;
-    }
-    const int p = y * width + x;
-    const uint value = 29u * bgr[3 * p] + 150u * bgr[3 * p + 1] + 77u * bgr[3 * p + 2];
-    grey[p] = (uchar)((value + 128u) >> 8);
-}
-
-// Mean of each 2 x 2 block, as from one pyramid level to the next.
-__kernel void HalveGrey(__global const uchar* input, __global uchar* output, int inputWidth, int width,
-                        int height)
-{
-    const int x = get_global_id(0);
-    const int y = get_global_id(1);
-    if (x >= width || y >= height) {
-        return;
-    }
-    __global const uchar* top = input + 2 * y * inputWidth + 2 * x;
-    const uint sum = top[0] + top[1] + top[inputWidth] + top[inputWidth + 1];
-    output[y * width + x] = (uchar)((sum + 2u) >> 2);
-}
-
-// ---------------------------------------------------------------------------------
-// Blocks: most kernels give each work-item 16 neighbouring pixels of a row, so that
-// the work is done in vectors. A block that reaches past an edge of the picture reads
-// the edge pixels instead, and writes only what lies inside.
-
-#define BLOCK 16
+// How far up and down a rejected pixel looks for the background.
+#define FILL_REACH_VERTICAL 12
 
 // Vector types aligned like their elements: loads and stores through them are single
-// instructions, where vstoreN is compiled into one store per element.
+// instructions, where vstoreN may become one store per element.
 typedef uchar16 __attribute__((aligned(1))) uchar16_any;
 typedef ushort8 __attribute__((aligned(2))) ushort8_any;
 typedef ushort16 __attribute__((aligned(2))) ushort16_any;
@@ -80,28 +56,32 @@ typedef uint16 __attribute__((aligned(4))) uint16_any;
 typedef float16 __attribute__((aligned(4))) float16_any;
 typedef ulong16 __attribute__((aligned(8))) ulong16_any;
 
+// ---------------------------------------------------------------------------------
+// Blocks of 16 pixels. A block that reaches past the side of the picture reads the
+// edge pixels instead, and writes only what lies inside.
+
 uchar16 LoadUchar16(__global const uchar* row, int x, int width)
 {
     if (x >= 0 && x + BLOCK <= width) {
-        return vload16(0, row + x);
+        return *(__global const uchar16_any*)(row + x);
     }
     uchar v[BLOCK];
     for (int i = 0; i < BLOCK; ++i) {
         v[i] = row[clamp(x + i, 0, width - 1)];
     }
-    return vload16(0, v);
+    return *(uchar16_any*)v;
 }
 
 float16 LoadFloat16(__global const float* row, int x, int width)
 {
     if (x >= 0 && x + BLOCK <= width) {
-        return vload16(0, row + x);
+        return *(__global const float16_any*)(row + x);
     }
     float v[BLOCK];
     for (int i = 0; i < BLOCK; ++i) {
         v[i] = row[clamp(x + i, 0, width - 1)];
     }
-    return vload16(0, v);
+    return *(float16_any*)v;
 }
 
 void StoreFloat16(float16 value, __global float* row, int x, int width)
@@ -117,6 +97,44 @@ void StoreFloat16(float16 value, __global float* row, int x, int width)
     }
 }
 
+// Row y of a stack of two views of `height` rows, y + dy kept within y's own view.
+int StackedRow(int y, int dy, int height)
+{
+    const int top = y >= height ? height : 0;
+    return clamp(y + dy, top, top + height - 1);
+}
+
+// ---------------------------------------------------------------------------------
+// Pyramid
+
+// Rec. 601 luma in 8 bits, from blue, green, red.
+__kernel void GreyFromBgr(__global const uchar* bgr, __global uchar* grey, int width, int rows)
+{
+    const int x = get_global_id(0);
+    const int y = get_global_id(1);
+    if (x >= width || y >= rows) {
+        return;
+    }
+    const int p = y * width + x;
+    const uint value = 29u * bgr[3 * p] + 150u * bgr[3 * p + 1] + 77u * bgr[3 * p + 2];
+    grey[p] = (uchar)((value + 128u) >> 8);
+}
+
+// Mean of each 2 x 2 block, as from one pyramid level to the next.
+__kernel void HalveGrey(__global const uchar* input, __global uchar* output, int inputWidth, int inputHeight,
+                        int width, int height)
+{
+    const int x = get_global_id(0);
+    const int y = get_global_id(1);
+    if (x >= width || y >= 2 * height) {
+        return;
+    }
+    const int view = y >= height ? 1 : 0;
+    __global const uchar* top = input + (view * inputHeight + 2 * (y - view * height)) * inputWidth + 2 * x;
+    const uint sum = top[0] + top[1] + top[inputWidth] + top[inputWidth + 1];
+    output[y * width + x] = (uchar)((sum + 2u) >> 2);
+}
+
 // ---------------------------------------------------------------------------------
 // Census transform: one bit per pixel of the 7 x 7 neighbourhood but the centre, set
 // where that pixel is darker than the centre. Borders repeat the edge pixels.
@@ -124,24 +142,24 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 {
     const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
-    if (x >= width || y >= height) {
+    if (x >= width || y >= 2 * height) {
         return;
     }
     const uchar16 centre = LoadUchar16(grey + y * width, x, width);
-    uint16 high = 0;    // the first 32 bits
-    ushort16 low = 0;   // the last 16
+    uint16 high = 0;  // the first 32 bits
+    uint16 low = 0;   // the other 16
     int n = 0;
 #pragma unroll
     for (int dy = -3; dy <= 3; ++dy) {
-        __global const uchar* row = grey + clamp(y + dy, 0, height - 1) * width;
+        __global const uchar* row = grey + StackedRow(y, dy, height) * width;
 #pragma unroll
         for (int dx = -3; dx <= 3; ++dx) {
             if (dx != 0 || dy != 0) {
-                const char16 darker = LoadUchar16(row, x + dx, width) < centre;
+                const uint16 darker = convert_uint16(LoadUchar16(row, x + dx, width) < centre) & 1u;
                 if (n < 32) {
-                    high = (high << 1) | (convert_uint16(darker) & 1u);
+                    high = (high << 1) | darker;
                 } else {
-                    low = (low << (ushort)1) | (convert_ushort16(darker) & (ushort)1);
+                    low = (low << 1) | darker;
                 }
                 ++n;
             }
@@ -161,13 +179,8 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 }
 
 // ---------------------------------------------------------------------------------
-// Candidate windows: pixel p tries 16 disparities, window[p].x + 0..7 and
-// window[p].y + 0..7, with y >= x + 8; where y == x + 8 they are one run of 16.
-// They cover twice the smallest and twice the largest disparity of the coarser level
-// around p's parent, so that an edge that moved by a pixel keeps both surfaces.
-
-#define HALF_WINDOW 8
-#define RANGE_RADIUS 2
+// Candidates: pixel p tries window[p].x + 0..7 and window[p].y + 0..7, with
+// y >= x + 8; where y == x + 8 they are one run of 16.
 
 int CandidateDisparity(short2 window, int k)
 {
@@ -183,46 +196,46 @@ int CandidateIndex(short2 window, int d)
                                               : (second >= 0 && second < HALF_WINDOW) ? HALF_WINDOW + second : -1;
 }
 
-// The smallest and the largest estimate of each 3 x 3 neighbourhood of a coarse map;
-// +INFINITY and -INFINITY where it has none.
-__kernel void NeighbourRange(__global const float* disparity, __global float* lowest, __global float* highest,
-                             int width, int height)
+// The smallest (low) and largest (high) estimate among the pixels within
+// RANGE_RADIUS of each of 8 neighbouring coarse pixels; +-INFINITY where none.
+void CoarseRange(__global const float* coarse, int coarseWidth, int coarseHeight, int cy, int cx,
+                 float8* low, float8* high)
 {
-    const int x = get_global_id(0) * BLOCK;
-    const int y = get_global_id(1);
-    if (x >= width || y >= height) {
-        return;
-    }
-    float16 low = INFINITY;
-    float16 high = -INFINITY;
+    *low = INFINITY;
+    *high = -INFINITY;
     for (int j = -RANGE_RADIUS; j <= RANGE_RADIUS; ++j) {
-        __global const float* row = disparity + clamp(y + j, 0, height - 1) * width;
-        for (int i = -RANGE_RADIUS; i <= RANGE_RADIUS; ++i) {
-            const float16 d = LoadFloat16(row, x + i, width);
-            const int16 known = isfinite(d) && d >= 0.0f;
-            low = select(low, fmin(low, d), known);
-            high = select(high, fmax(high, d), known);
-        }
+        const float16 v = LoadFloat16(coarse + StackedRow(cy, j, coarseHeight) * coarseWidth, cx - RANGE_RADIUS,
+                                      coarseWidth);
+        const int16 known = isfinite(v) && v >= 0.0f;
+        const float16 lows = select((float16)(INFINITY), v, known);
+        const float16 highs = select((float16)(-INFINITY), v, known);
+        *low = fmin(*low, fmin(fmin(fmin(lows.s01234567, lows.s12345678), fmin(lows.s23456789, lows.s3456789a)),
+                               lows.s456789ab));
+        *high = fmax(*high, fmax(fmax(fmax(highs.s01234567, highs.s12345678), fmax(highs.s23456789, highs.s3456789a)),
+                                 highs.s456789ab));
     }
-    StoreFloat16(low, lowest + y * width, x, width);
-    StoreFloat16(high, highest + y * width, x, width);
 }
 
-__kernel void ChooseWindows(__global const float* lowest, __global const float* highest, int coarseWidth,
-                            int coarseHeight, __global short2* window, int width, int height, int maxDisparity)
+// Places the candidates around twice the smallest and twice the largest disparity of
+// the coarser level near the parent pixel, so that an edge that moved keeps both
+// surfaces: one run where they lie close, two where they do not.
+__kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int coarseHeight,
+                            __global short2* window, int width, int height, int maxDisparity)
 {
     const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
-    if (x >= width || y >= height) {
+    if (x >= width || y >= 2 * height) {
         return;
     }
+    const int view = y >= height ? 1 : 0;
+    const int cy = view * coarseHeight + min((y - view * height) / 2, coarseHeight - 1);
+    float8 parentLow;
+    float8 parentHigh;
+    CoarseRange(coarse, coarseWidth, coarseHeight, cy, x / 2, &parentLow, &parentHigh);
     // Each coarse pixel is the parent of two neighbours in the row.
-    const int row = min(y / 2, coarseHeight - 1) * coarseWidth;
-    const float16 parentLow = LoadFloat16(lowest + row, x / 2, coarseWidth).s0011223344556677;
-    const float16 parentHigh = LoadFloat16(highest + row, x / 2, coarseWidth).s0011223344556677;
-    const int16 known = parentHigh >= parentLow;
-    const float16 low = select((float16)(0.0f), 2.0f * parentLow, known);
-    const float16 high = select((float16)(0.0f), 2.0f * parentHigh, known);
+    const int16 known = (parentHigh >= parentLow).s0011223344556677;
+    const float16 low = select((float16)(0.0f), 2.0f * parentLow.s0011223344556677, known);
+    const float16 high = select((float16)(0.0f), 2.0f * parentHigh.s0011223344556677, known);
 
     const int16 needLow = convert_int16(floor(low)) - 1;
     const int16 needHigh = convert_int16(ceil(high)) + 1;
@@ -247,11 +260,9 @@ __kernel void ChooseWindows(__global const float* lowest, __global const float* 
 }
 
 // ---------------------------------------------------------------------------------
-// Matching cost of each candidate: the Hamming distance of the census bits.
-__kernel void MatchingCost(__global const ulong* leftCensus, __global const ulong* rightCensus,
-                           __global const uchar* leftGrey, __global const uchar* rightGrey,
-                           __global const short2* window, __global uchar* cost, int width, int height,
-                           int maxDisparity)
+// Matching cost of each candidate of each left pixel.
+__kernel void MatchingCost(__global const ulong* census, __global const uchar* grey, __global const short2* window,
+                           __global uchar* cost, int width, int height, int maxDisparity)
 {
     const int x = get_global_id(0);
     const int y = get_global_id(1);
@@ -259,42 +270,45 @@ __kernel void MatchingCost(__global const ulong* leftCensus, __global const ulon
         return;
     }
     const int p = y * width + x;
-    const ulong bits = leftCensus[p];
+    const ulong bits = census[p];
+    const short brightness = grey[p];
     const short2 w = window[p];
-    __global const ulong* row = rightCensus + y * width;
-    __global const uchar* greyRow = rightGrey + y * width;
-    const short brightness = leftGrey[p];
+    __global const ulong* rightCensus = census + (height + y) * width;
+    __global const uchar* rightGrey = grey + (height + y) * width;
     ushort16 costs;
     if (x - w.y - (HALF_WINDOW - 1) >= 0) {
         // Every candidate's match lies inside the right view: two runs of 8 neighbours.
-        const ulong8 first = vload8(0, row + x - w.x - (HALF_WINDOW - 1)).s76543210;
-        const ulong8 second = vload8(0, row + x - w.y - (HALF_WINDOW - 1)).s76543210;
-        const short8 firstGrey = convert_short8(vload8(0, greyRow + x - w.x - (HALF_WINDOW - 1)).s76543210);
-        const short8 secondGrey = convert_short8(vload8(0, greyRow + x - w.y - (HALF_WINDOW - 1)).s76543210);
-        const ushort16 census = (ushort16)(convert_ushort8(popcount(first ^ bits)), convert_ushort8(popcount(second ^ bits)));
-        const ushort16 difference = convert_ushort16(abs((short16)(firstGrey, secondGrey) - (short16)(brightness)));
-        costs = census + min(difference, (ushort16)(BRIGHTNESS_LIMIT)) / (ushort16)(BRIGHTNESS_DIVISOR);
+        const int a = x - w.x - (HALF_WINDOW - 1);
+        const int b = x - w.y - (HALF_WINDOW - 1);
+        const ulong8 first = vload8(0, rightCensus + a).s76543210;
+        const ulong8 second = vload8(0, rightCensus + b).s76543210;
+        const short16 other = convert_short16((uchar16)(vload8(0, rightGrey + a).s76543210,
+                                                         vload8(0, rightGrey + b).s76543210));
+        const ushort16 differing =
+            (ushort16)(convert_ushort8(popcount(first ^ bits)), convert_ushort8(popcount(second ^ bits)));
+        const ushort16 brightnessDifference = convert_ushort16(abs(other - (short16)(brightness)));
+        costs = differing + min(brightnessDifference, (ushort16)(BRIGHTNESS_LIMIT)) / (ushort16)(BRIGHTNESS_DIVISOR);
     } else {
         ushort c[CANDIDATES];
         for (int k = 0; k < CANDIDATES; ++k) {
             const int xr = x - CandidateDisparity(w, k);
-            c[k] = xr >= 0 ? (ushort)(popcount(bits ^ row[xr]) +
-                                      min((int)abs(greyRow[xr] - brightness), BRIGHTNESS_LIMIT) / BRIGHTNESS_DIVISOR)
+            c[k] = xr >= 0 ? (ushort)(popcount(bits ^ rightCensus[xr]) +
+                                      min((int)abs(rightGrey[xr] - brightness), BRIGHTNESS_LIMIT) / BRIGHTNESS_DIVISOR)
                            : (ushort)OUTSIDE_COST;
         }
-        costs = vload16(0, c);
+        costs = *(ushort16_any*)c;
     }
-    const short16 d = (short16)(w.x, w.x, w.x, w.x, w.x, w.x, w.x, w.x, w.y, w.y, w.y, w.y, w.y, w.y, w.y, w.y) +
-                      (short16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
-    costs = select(min(costs, (ushort16)(254)), (ushort16)(OUT_OF_RANGE_COST), d > (short16)(maxDisparity));
+    const short16 d = (short16)((short8)(w.x), (short8)(w.y)) + (short16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+    costs = select(min(costs, (ushort16)(OUT_OF_RANGE_COST - 1)), (ushort16)(OUT_OF_RANGE_COST),
+                   d > (short16)(maxDisparity));
     *(__global uchar16_any*)(cost + p * CANDIDATES) = convert_uchar16(costs);
 }
 
 // ---------------------------------------------------------------------------------
-// Semi-global aggregation along pairs of opposite directions. Each work-item walks
-// PATHS_PER_ITEM neighbouring paths, first forward (dx, dy), keeping each step's path
-// costs in local memory, then backward (-dx, -dy), adding both into the sums: the sums
-// are read and written once per pair.
+// Semi-global aggregation along pairs of opposite directions, for the left view. Each
+// work-item walks PATHS_PER_ITEM neighbouring paths, first forward (dx, dy), keeping
+// each step's path costs in local memory, then backward (-dx, -dy), adding both into
+// the sums: the sums are read and written once per pair.
 //
 // Horizontal paths are rows and vertical ones columns. A diagonal path t starts at
 // column t of the row where it enters and wraps around at the side, starting afresh
@@ -306,7 +320,7 @@ __kernel void MatchingCost(__global const ulong* leftCensus, __global const ulon
 #define PATHS_PER_ITEM 4
 
 // The previous pixel's path costs by disparity, far costs elsewhere, for a step
-// between pixels with different windows.
+// between pixels with different candidates.
 #define BY_DISPARITY_OFFSET 8
 #define BY_DISPARITY_SIZE 160
 
@@ -319,14 +333,6 @@ ushort LowestOf(ushort16 v)
     a = min(a, a.s23016745);
     a = min(a, a.s10325476);
     return a.s0;
-}
-
-uint LowestOfUint(uint16 v)
-{
-    const uint8 a = min(v.lo, v.hi);
-    const uint4 b = min(a.lo, a.hi);
-    const uint2 c = min(b.lo, b.hi);
-    return min(c.x, c.y);
 }
 
 ushort16 ReadByDisparity(const ushort* byDisparity, short2 w, int shift)
@@ -372,7 +378,7 @@ void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global 
     ushort16 lower;
     ushort16 higher;
     if (w.x == path->window.x && w.y == path->window.y) {
-        // The common case: neighbours along the path share their window. Lane k's
+        // The common case: neighbours along the path share their candidates. Lane k's
         // neighbours are lanes k - 1 and k + 1, but across the gap of two separate runs.
         const ushort far = FAR_COST;
         const ushort16 previous = path->cost;
@@ -391,7 +397,8 @@ void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global 
         WriteByDisparity(byDisparity, path->window, (ushort16)(FAR_COST));
     }
 
-    const int largeStep = max(SMALL_STEP_PENALTY + 1, LARGE_STEP_PENALTY - EDGE_SLOPE * (int)abs(brightness - path->grey));
+    const int largeStep =
+        max(SMALL_STEP_PENALTY + 1, LARGE_STEP_PENALTY - EDGE_SLOPE * (int)abs(brightness - path->grey));
     ushort16 best = min(same, (ushort16)(path->lowest + largeStep));
     best = min(best, min(lower, higher) + (ushort16)(SMALL_STEP_PENALTY));
     path->cost = restart ? matching : matching + best - (ushort16)(path->lowest);
@@ -400,9 +407,9 @@ void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global 
     path->lowest = LowestOf(path->cost);
 }
 
-__kernel void AggregatePaths(__global const uchar* cost, __global const short2* window,
-                             __global const uchar* grey, __global ushort* sums, __local ushort* forward,
-                             int width, int height, int dx, int dy, int accumulate)
+__kernel void AggregatePaths(__global const uchar* cost, __global const short2* window, __global const uchar* grey,
+                             __global ushort* sums, __local ushort* forward, int width, int height, int dx, int dy,
+                             int accumulate)
 {
     const int paths = dy == 0 ? height : width;
     const int length = dy == 0 ? width : height;
@@ -433,7 +440,8 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
 #pragma unroll
         for (int j = 0; j < PATHS_PER_ITEM; ++j) {
             const int p = step == 0 ? path[j].y * width + path[j].x : Move(&path[j], width, dx, dy);
-            Step(&path[j], byDisparity[j], cost, window, grey, p, step == 0 || (dx != 0 && path[j].x == entryColumn));
+            Step(&path[j], byDisparity[j], cost, window, grey, p,
+                 step == 0 || (dx != 0 && path[j].x == entryColumn));
             *(__local ushort16*)(scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES) = path[j].cost;
         }
     }
@@ -448,7 +456,8 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
                  step == length - 1 || (dx != 0 && path[j].x == entryColumn));
             if (owner[j]) {
                 __global ushort16_any* sum = (__global ushort16_any*)(sums + p * CANDIDATES);
-                const ushort16 both = path[j].cost + *(__local ushort16*)(scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES);
+                const ushort16 both =
+                    path[j].cost + *(__local ushort16*)(scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES);
                 *sum = accumulate ? *sum + both : both;
             }
         }
@@ -456,11 +465,11 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
 }
 
 // ---------------------------------------------------------------------------------
-// Best candidates
-
-// The lowest sum's candidate, refined by the parabola through it and its two
-// neighbours where both are candidates too.
-__kernel void SelectLeft(__global const ushort* sums, __global const short2* window, __global float* disparity,
+// The best candidates of left pixel p and of right pixel p, from the left view's sums.
+// Left: the lowest sum, refined by the parabola through it and its neighbours where
+// both are candidates too. Right: right pixel x with disparity d is left pixel x + d,
+// so each of its candidates is looked up among those of the left pixel it names.
+__kernel void SelectBoth(__global const ushort* sums, __global const short2* window, __global float* disparity,
                          int width, int height)
 {
     const int x = get_global_id(0);
@@ -468,10 +477,12 @@ __kernel void SelectLeft(__global const ushort* sums, __global const short2* win
     if (x >= width || y >= height) {
         return;
     }
-    const int p = y * width + x;
-    const short2 w = window[p];
-    const ushort16 sum = vload16(p, sums);
+    const int row = y * width;
+    const int p = row + x;
     const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+
+    const short2 w = window[p];
+    const ushort16 sum = *(__global const ushort16_any*)(sums + p * CANDIDATES);
     const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(LowestOf(sum))));
     ushort s[CANDIDATES];
     *(ushort16_any*)s = sum;
@@ -486,81 +497,65 @@ __kernel void SelectLeft(__global const ushort* sums, __global const short2* win
         offset = curvature > 0.0f ? (below - above) / (2.0f * curvature) : 0.0f;
     }
     disparity[p] = (float)CandidateDisparity(w, best) + offset;
-}
 
-// The right view from the left view's sums: right pixel x with disparity d is left
-// pixel x + d, so each candidate of the right window is looked up among the
-// candidates of the left pixel it names.
-__kernel void SelectRight(__global const ushort* sums, __global const short2* leftWindow,
-                          __global const short2* rightWindow, __global float* disparity, int width, int height)
-{
-    const int x = get_global_id(0);
-    const int y = get_global_id(1);
-    if (x >= width || y >= height) {
-        return;
-    }
-    const int row = y * width;
-    const short2 w = rightWindow[row + x];
-    const int16 lanes = (int16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
-    const int16 d = (int16)((int8)(w.x), (int8)(w.y)) + lanes;
+    const short2 r = window[height * width + p];
+    const int16 d = (int16)((int8)(r.x), (int8)(r.y)) + (int16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
     int16 where;  // of each candidate's sum; -1 where the left pixel does not have it
-    if (x + w.y + HALF_WINDOW <= width) {
+    if (x + r.y + HALF_WINDOW <= width) {
         // The left pixels named are two runs of 8 neighbours: their windows load as vectors.
-        const short16 firstRun = vload16(0, (__global const short*)(leftWindow + row + x + w.x));
-        const short16 secondRun = vload16(0, (__global const short*)(leftWindow + row + x + w.y));
-        const int16 leftFirst = convert_int16((short16)(firstRun.even, secondRun.even));
-        const int16 leftSecond = convert_int16((short16)(firstRun.odd, secondRun.odd));
-        const int16 inFirst = d - leftFirst;
-        const int16 inSecond = d - leftSecond;
-        const int16 index = select(select((int16)(-1), HALF_WINDOW + inSecond, inSecond >= 0 && inSecond < HALF_WINDOW),
-                                   inFirst, inFirst >= 0 && inFirst < HALF_WINDOW);
-        where = select((int16)(-1), (row + x + d) * CANDIDATES + index, index >= 0);
+        const short16 firstRun = vload16(0, (__global const short*)(window + p + r.x));
+        const short16 secondRun = vload16(0, (__global const short*)(window + p + r.y));
+        const int16 inFirst = d - convert_int16((short16)(firstRun.even, secondRun.even));
+        const int16 inSecond = d - convert_int16((short16)(firstRun.odd, secondRun.odd));
+        const int16 index =
+            select(select((int16)(-1), HALF_WINDOW + inSecond, inSecond >= 0 && inSecond < HALF_WINDOW), inFirst,
+                   inFirst >= 0 && inFirst < HALF_WINDOW);
+        where = select((int16)(-1), (p + d) * CANDIDATES + index, index >= 0);
     } else {
         int v[CANDIDATES];
         for (int k = 0; k < CANDIDATES; ++k) {
-            const int dk = CandidateDisparity(w, k);
-            const int kl = x + dk < width ? CandidateIndex(leftWindow[row + x + dk], dk) : -1;
-            v[k] = kl >= 0 ? (row + x + dk) * CANDIDATES + kl : -1;
+            const int dk = CandidateDisparity(r, k);
+            const int kl = x + dk < width ? CandidateIndex(window[p + dk], dk) : -1;
+            v[k] = kl >= 0 ? (p + dk) * CANDIDATES + kl : -1;
         }
-        where = vload16(0, v);
+        where = *(int16_any*)v;
     }
     // Read unconditionally, then masked: which candidates exist varies from pixel to
     // pixel, and a branch on it would mostly be mispredicted.
     int at[CANDIDATES];
     *(int16_any*)at = max(where, 0);
-    uint found[CANDIDATES];
+    ushort found[CANDIDATES];
 #pragma unroll
     for (int k = 0; k < CANDIDATES; ++k) {
         found[k] = sums[at[k]];
     }
-    const uint16 sum = select(*(uint16_any*)found, (uint16)(0xFFFFu), where < 0);
-    const uint lowest = LowestOfUint(sum);
-    const int best = (int)LowestOfUint(select((uint16)(CANDIDATES), convert_uint16(lanes + (int16)(0, 0, 0, 0, 0, 0, 0, 0, 8, 8, 8, 8, 8, 8, 8, 8)),
-                                              sum == (uint16)(lowest)));
-    disparity[row + x] = lowest < 0xFFFFu ? (float)CandidateDisparity(w, best) : NO_ESTIMATE;
+    const ushort16 rightSum = select(*(ushort16_any*)found, (ushort16)(0xFFFF), convert_short16(where < 0));
+    const ushort lowest = LowestOf(rightSum);
+    const int rightBest = LowestOf(select((ushort16)(CANDIDATES), lanes, rightSum == (ushort16)(lowest)));
+    disparity[height * width + p] = lowest < 0xFFFF ? (float)CandidateDisparity(r, rightBest) : NO_ESTIMATE;
 }
 
 // ---------------------------------------------------------------------------------
 // Clean-up
 
-#define SORT2(a, b)                   \
-    {                                 \
-        const float16 low = fmin(a, b); \
-        b = fmax(a, b);               \
-        a = low;                      \
+#define SORT2(a, b)                      \
+    {                                    \
+        const float16 low = fmin(a, b);  \
+        b = fmax(a, b);                  \
+        a = low;                         \
     }
 
-// 3 x 3 median; pixels without an estimate count as the largest values.
+// 3 x 3 median of both views; pixels without an estimate count as the largest values.
 __kernel void Median3x3(__global const float* input, __global float* output, int width, int height)
 {
     const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
-    if (x >= width || y >= height) {
+    if (x >= width || y >= 2 * height) {
         return;
     }
     float16 v[9];
     for (int j = 0; j < 3; ++j) {
-        __global const float* row = input + clamp(y + j - 1, 0, height - 1) * width;
+        __global const float* row = input + StackedRow(y, j - 1, height) * width;
         for (int i = 0; i < 3; ++i) {
             const float16 d = LoadFloat16(row, x + i - 1, width);
             v[3 * j + i] = select(d, (float16)(INFINITY), d < 0.0f);
@@ -577,36 +572,35 @@ __kernel void Median3x3(__global const float* input, __global float* output, int
     StoreFloat16(select(v[4], (float16)(NO_ESTIMATE), isinf(v[4])), output + y * width, x, width);
 }
 
-// Keeps a disparity only where the other view's disparity at its partner agrees.
-// `direction` is -1 for the left view (partner at x - d) and +1 for the right view.
-__kernel void CheckConsistency(__global const float* disparity, __global const float* other,
-                               __global float* checked, int width, int height, int direction)
+// The disparity at (x, y) of `view` (0 left, 1 right) where the other view's
+// disparity at its partner agrees; otherwise NO_ESTIMATE.
+float Checked(__global const float* disparity, int width, int height, int view, int x, int y)
+{
+    const float d = disparity[(view * height + y) * width + x];
+    const int partner = (int)floor((float)x + (view == 0 ? -d : d) + 0.5f);
+    if (d < 0.0f || partner < 0 || partner >= width) {
+        return NO_ESTIMATE;
+    }
+    const float e = disparity[((1 - view) * height + y) * width + partner];
+    return (e >= 0.0f && fabs(d - e) <= CONSISTENCY_LIMIT) ? d : NO_ESTIMATE;
+}
+
+__kernel void CheckConsistency(__global const float* disparity, __global float* checked, int width, int height)
 {
     const int x = get_global_id(0);
     const int y = get_global_id(1);
-    if (x >= width || y >= height) {
+    if (x >= width || y >= 2 * height) {
         return;
     }
-    const int p = y * width + x;
-    const float d = disparity[p];
-    float kept = NO_ESTIMATE;
-    if (d >= 0.0f) {
-        const int partner = (int)floor((float)x + (float)direction * d + 0.5f);
-        if (partner >= 0 && partner < width) {
-            const float e = other[y * width + partner];
-            kept = (e >= 0.0f && fabs(d - e) <= CONSISTENCY_LIMIT) ? d : NO_ESTIMATE;
-        }
-    }
-    checked[p] = kept;
+    const int view = y >= height ? 1 : 0;
+    checked[y * width + x] = Checked(disparity, width, height, view, x, y - view * height);
 }
 
-// A pixel without an estimate takes the lowest of the nearest estimates to its left,
-// right, top and bottom: the background, which is what an occlusion hides. With none
-// it stays without (INFINITY).
-float NearestEstimate(__global const float* input, int p, int step, int count)
+// The first estimate from p on in steps of `step`, at most `count` steps; INFINITY if none.
+float NearestEstimate(__global const float* checked, int p, int step, int count)
 {
     for (int i = 1; i <= count; ++i) {
-        const float d = input[p + i * step];
+        const float d = checked[p + i * step];
         if (d >= 0.0f) {
             return d;
         }
@@ -614,26 +608,44 @@ float NearestEstimate(__global const float* input, int p, int step, int count)
     return INFINITY;
 }
 
-__kernel void FillHoles(__global const float* input, __global float* output, int width, int height)
+// A pixel that failed the check takes the lowest of the nearest estimates to its
+// left, its right and a little way up and down: the background, which is what an
+// occlusion hides. With none it stays without (INFINITY). One work-item per row, which
+// it sweeps right, noting the nearest estimate to the left, then back left.
+__kernel void FillHoles(__global const float* checked, __global float* output, int width, int height)
 {
-    const int x = get_global_id(0);
-    const int y = get_global_id(1);
-    if (x >= width || y >= height) {
+    const int y = get_global_id(0);
+    if (y >= 2 * height) {
         return;
     }
-    const int p = y * width + x;
-    float d = input[p];
-    if (d < 0.0f) {
-        d = fmin(fmin(NearestEstimate(input, p, -1, x), NearestEstimate(input, p, 1, width - 1 - x)),
-                 fmin(NearestEstimate(input, p, -width, min(y, 12)), NearestEstimate(input, p, width, min(height - 1 - y, 12))));
+    const int row = y - (y >= height ? height : 0);
+    const int up = min(row, FILL_REACH_VERTICAL);
+    const int down = min(height - 1 - row, FILL_REACH_VERTICAL);
+    __global const float* in = checked + y * width;
+    __global float* out = output + y * width;
+    float nearest = INFINITY;
+    for (int x = 0; x < width; ++x) {
+        const float d = in[x];
+        nearest = d >= 0.0f ? d : nearest;
+        out[x] = nearest;
     }
-    output[p] = d;
+    nearest = INFINITY;
+    for (int x = width - 1; x >= 0; --x) {
+        const float d = in[x];
+        if (d >= 0.0f) {
+            nearest = d;
+        } else {
+            const int p = y * width + x;
+            out[x] = fmin(fmin(out[x], nearest),
+                          fmin(NearestEstimate(checked, p, -width, up), NearestEstimate(checked, p, width, down)));
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------
-// Pictures of the result: grey = 4 x disparity (black without an estimate), and a
-// colour map from blue (0) through green and yellow to red (maxDisparity), 3 bytes
-// per pixel in blue, green, red order.
+// Pictures of the left view's result: grey = 4 x disparity (black without an
+// estimate), and a colour map from blue (0) through green and yellow to red
+// (maxDisparity), 3 bytes per pixel in blue, green, red order.
 __kernel void ShowDisparity(__global const float* disparity, __global uchar* grey, __global uchar* colour,
                             int width, int height, int maxDisparity)
 {
