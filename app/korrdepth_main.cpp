@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/debug_print.h"
 #include "app/message_loop.h"
 #include "app/platform_messages.h"
 #include "compute/app_state.h"
@@ -19,7 +20,13 @@ constexpr int32_t kWindowHeight = kPyramidBaseHeight;
 
 bool SetUp(DepthState* pState) {
     ComputeDevice device;
-    return InitComputeDevice(0, &device) && pState->matcher.Init(device, pState->options.iMaxDisparity);
+    const bool bReady =
+        InitComputeDevice(0, &device) && pState->matcher.Init(device, pState->options.iMaxDisparity);
+    // The report shows before the first frame, also where the console is a file or a pipe.
+    if (FILE* pConsole = GetConsoleStream()) {
+        std::fflush(pConsole);
+    }
+    return bReady;
 }
 
 int RunWindow(DepthState* pState) {

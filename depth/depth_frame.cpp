@@ -15,6 +15,10 @@ bool Fail(DepthState* pState, const std::string& problem) {
     if (problem != pState->sReportedProblem) {
         DEBUG_PRINT("%s\n", problem.c_str());
         pState->sReportedProblem = problem;
+        // Seen now, not when the process ends, also where the console is a file or a pipe.
+        if (FILE* pConsole = GetConsoleStream()) {
+            std::fflush(pConsole);
+        }
     }
     return false;
 }

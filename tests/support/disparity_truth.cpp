@@ -1,6 +1,7 @@
 #include "tests/support/disparity_truth.h"
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 
 #include "imageio/image_files.h"
@@ -62,6 +63,29 @@ DisparityMap LoadTruth(const fs::path& file, float scale) {
     if (pixels == nullptr) return DisparityMap();
     DisparityMap map = FromSamples(width, height, pixels, 3, scale);
     delete[] pixels;
+    return map;
+}
+
+DisparityMap LoadPfm(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string magic;
+    int32_t width = 0;
+    int32_t height = 0;
+    double scale = 0.0;
+    in >> magic >> width >> height >> scale;
+    in.get();
+    if (!in || magic != "Pf" || scale >= 0.0 || width <= 0 || height <= 0) return DisparityMap();
+    std::vector<unsigned char> bytes(static_cast<size_t>(width) * height * 4);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in || in.peek() != std::char_traits<char>::eof()) return DisparityMap();
+    DisparityMap map{width, height, std::vector<float>(static_cast<size_t>(width) * height)};
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const unsigned char* b = &bytes[(static_cast<size_t>(height - 1 - y) * width + x) * 4];
+            const uint32_t bits = b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
+            std::memcpy(&map.values[static_cast<size_t>(y) * width + x], &bits, 4);
+        }
+    }
     return map;
 }
 

@@ -26,6 +26,10 @@ const std::vector<TruthPair>& MiddleburyPairs();
 // samples). Empty when the file cannot be read.
 DisparityMap LoadTruth(const std::filesystem::path& file, float scale);
 
+// A little-endian PFM with one sample per pixel (as korrdepth writes), row 0 on top;
+// empty when the file is not one.
+DisparityMap LoadPfm(const std::filesystem::path& file);
+
 // Of the pixels whose truth is known, the share whose estimate is missing (not
 // finite) or more than `threshold` pixels off, as a percentage.
 double BadPixelPercent(const DisparityMap& truth, const std::vector<float>& estimate, float threshold = 1.0f);

@@ -20,3 +20,7 @@ fs::path RunDir() {
 fs::path KernelSourceFile() {
     return fs::path(KORRAPP_KERNEL_SOURCE);
 }
+
+fs::path StereoKernelSourceFile() {
+    return fs::path(KORRAPP_STEREO_KERNEL_SOURCE);
+}

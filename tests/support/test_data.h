@@ -11,3 +11,5 @@ std::string SharedTestDataMissing();
 std::filesystem::path RunDir();
 // The kernel source as it stands in the source tree.
 std::filesystem::path KernelSourceFile();
+// korrdepth's device code as it stands in the source tree.
+std::filesystem::path StereoKernelSourceFile();
