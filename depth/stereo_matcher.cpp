@@ -1,6 +1,7 @@
 #include "depth/stereo_matcher.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <utility>
 
@@ -18,11 +19,11 @@ constexpr size_t kPathsPerItem = 4;  // paths that one work-item of the aggregat
 constexpr size_t kPathGroup = 1;     // work-items of a work-group in the aggregation
 constexpr size_t kRowsPerGroup = 8;  // work-items of a work-group that each sweep a row
 
-// The aggregation directions: each pair is (dx, dy) and its opposite. Diagonal paths
-// help little on the finest level, where they would cost most.
-constexpr int kPairs = 4;
-constexpr int kFinestLevelPairs = 2;
-constexpr int kDirectionPairs[kPairs][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
+// The aggregation directions: each pair is (dx, dy) and its opposite. The horizontal
+// pair comes last, as the device code picks the best candidates during it. Diagonal
+// paths help little on the finest level, where they would cost most.
+constexpr int kDirectionPairs[][2] = {{0, 1}, {1, 1}, {-1, 1}, {1, 0}};
+constexpr int kFinestLevelDirectionPairs[][2] = {{0, 1}, {1, 0}};
 
 size_t RoundUp(size_t value, size_t multiple) {
     return (value + multiple - 1) / multiple * multiple;
@@ -71,7 +72,7 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
         {&clGreyFromBgr_, "GreyFromBgr"},   {&clHalveGrey_, "HalveGrey"},
         {&clCensus_, "Census"},             {&clChooseWindows_, "ChooseWindows"},
         {&clMatchingCost_, "MatchingCost"}, {&clAggregatePaths_, "AggregatePaths"},
-        {&clSelectBoth_, "SelectBoth"},     {&clMedian3x3_, "Median3x3"},
+        {&clMedian3x3_, "Median3x3"},
         {&clCheckConsistency_, "CheckConsistency"}, {&clFillHoles_, "FillHoles"},
         {&clShowDisparity_, "ShowDisparity"},
     };
@@ -185,23 +186,25 @@ bool StereoMatcher::MatchLevel(int level) {
                "MatchingCost arguments") &&
          RunPixels(clMatchingCost_, "MatchingCost", w, h);
 
-    const int pairs = level == 0 ? kFinestLevelPairs : kPairs;
+    const auto& directions = level == 0 ? kFinestLevelDirectionPairs : kDirectionPairs;
+    const int pairs = level == 0 ? std::size(kFinestLevelDirectionPairs) : std::size(kDirectionPairs);
     for (int i = 0; i < pairs && ok; ++i) {
-        const int dx = kDirectionPairs[i][0];
-        const int dy = kDirectionPairs[i][1];
+        const int dx = directions[i][0];
+        const int dy = directions[i][1];
         const int paths = dy == 0 ? h : w;
         const int length = dy == 0 ? w : h;
         const size_t items = (static_cast<size_t>(paths) + kPathsPerItem - 1) / kPathsPerItem;
         const int accumulate = i > 0 ? 1 : 0;
+        const int selectBoth = i == pairs - 1 ? 1 : 0;
         ok = Check(SetArgs(clAggregatePaths_, clCost_, clWindow_, lv.clGrey, clSums_,
-                           cl::Local(AggregationScratchBytes(length)), w, h, dx, dy, accumulate),
+                           cl::Local(AggregationScratchBytes(length)), clSelected_, w, h, dx, dy, accumulate,
+                           selectBoth),
                    "AggregatePaths arguments") &&
              Run(clAggregatePaths_, "AggregatePaths", cl::NDRange(RoundUp(items, kPathGroup)),
                  cl::NDRange(kPathGroup));
     }
 
-    return ok && Check(SetArgs(clSelectBoth_, clSums_, clWindow_, clSelected_, w, h), "SelectBoth arguments") &&
-           RunPixels(clSelectBoth_, "SelectBoth", w, h) &&
+    return ok &&
            Check(SetArgs(clMedian3x3_, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
            RunBlocks(clMedian3x3_, "Median3x3", w, 2 * h) &&
            Check(SetArgs(clCheckConsistency_, clMedian_, clSelected_, w, h), "CheckConsistency arguments") &&

@@ -77,7 +77,7 @@ private:
     size_t localMemoryBytes_ = 0;
 
     cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clChooseWindows_, clMatchingCost_, clAggregatePaths_,
-        clSelectBoth_, clMedian3x3_, clCheckConsistency_, clFillHoles_,
+        clMedian3x3_, clCheckConsistency_, clFillHoles_,
         clShowDisparity_;
 
     std::vector<Level> vLevels_;

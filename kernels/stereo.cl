@@ -407,9 +407,78 @@ void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global 
     path->lowest = LowestOf(path->cost);
 }
 
+// The best candidate of a left pixel: the lowest sum, refined by the parabola through
+// it and its neighbours where both are candidates too.
+float BestLeft(ushort16 sum, short2 w)
+{
+    const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(LowestOf(sum))));
+    ushort s[CANDIDATES];
+    *(ushort16_any*)s = sum;
+    const bool oneRun = w.y == w.x + HALF_WINDOW;
+    const bool inside = best % HALF_WINDOW != 0 && best % HALF_WINDOW != HALF_WINDOW - 1;
+    float offset = 0.0f;
+    if (best > 0 && best < CANDIDATES - 1 && (inside || oneRun)) {
+        const float below = s[best - 1];
+        const float centre = s[best];
+        const float above = s[best + 1];
+        const float curvature = below - 2.0f * centre + above;
+        offset = curvature > 0.0f ? (below - above) / (2.0f * curvature) : 0.0f;
+    }
+    return (float)CandidateDisparity(w, best) + offset;
+}
+
+// The best candidate of right pixel x, whose candidates are `r`: right pixel x with
+// disparity d is left pixel x + d, so each candidate is looked up among those of the
+// left pixel it names. `sums` holds the row's sums, `stride` apart from pixel to pixel.
+float BestRight(__local const ushort* sums, int stride, __global const short2* leftWindow, short2 r, int x,
+                int width)
+{
+    const int16 d = (int16)((int8)(r.x), (int8)(r.y)) + (int16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+    int16 where;  // of each candidate's sum; -1 where the left pixel does not have it
+    if (x + r.y + HALF_WINDOW <= width) {
+        // The left pixels named are two runs of 8 neighbours: their windows load as vectors.
+        const short16 firstRun = vload16(0, (__global const short*)(leftWindow + x + r.x));
+        const short16 secondRun = vload16(0, (__global const short*)(leftWindow + x + r.y));
+        const int16 inFirst = d - convert_int16((short16)(firstRun.even, secondRun.even));
+        const int16 inSecond = d - convert_int16((short16)(firstRun.odd, secondRun.odd));
+        const int16 index =
+            select(select((int16)(-1), HALF_WINDOW + inSecond, inSecond >= 0 && inSecond < HALF_WINDOW), inFirst,
+                   inFirst >= 0 && inFirst < HALF_WINDOW);
+        where = select((int16)(-1), (x + d) * stride + index, index >= 0);
+    } else {
+        int v[CANDIDATES];
+        for (int k = 0; k < CANDIDATES; ++k) {
+            const int dk = CandidateDisparity(r, k);
+            const int kl = x + dk < width ? CandidateIndex(leftWindow[x + dk], dk) : -1;
+            v[k] = kl >= 0 ? (x + dk) * stride + kl : -1;
+        }
+        where = *(int16_any*)v;
+    }
+    // Read unconditionally, then masked: which candidates exist varies from pixel to
+    // pixel, and a branch on it would mostly be mispredicted.
+    int at[CANDIDATES];
+    *(int16_any*)at = max(where, 0);
+    ushort found[CANDIDATES];
+#pragma unroll
+    for (int k = 0; k < CANDIDATES; ++k) {
+        found[k] = sums[at[k]];
+    }
+    const ushort16 sum = select(*(ushort16_any*)found, (ushort16)(0xFFFF), convert_short16(where < 0));
+    const ushort lowest = LowestOf(sum);
+    const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(lowest)));
+    return lowest < 0xFFFF ? (float)CandidateDisparity(r, best) : NO_ESTIMATE;
+}
+
+// With `selectBoth`, for the last pair, which must be the horizontal one: the sums are
+// complete once the backward walk has passed a pixel, and every left pixel that a
+// right pixel can name lies on its right. So the backward walk keeps the sums in local
+// memory instead and picks the best candidates of both views as it goes, into the
+// stacked `disparity`.
 __kernel void AggregatePaths(__global const uchar* cost, __global const short2* window, __global const uchar* grey,
-                             __global ushort* sums, __local ushort* forward, int width, int height, int dx, int dy,
-                             int accumulate)
+                             __global ushort* sums, __local ushort* forward, __global float* disparity, int width,
+                             int height, int dx, int dy, int accumulate, int selectBoth)
 {
     const int paths = dy == 0 ? height : width;
     const int length = dy == 0 ? width : height;
@@ -454,85 +523,27 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
             const int p = step == length - 1 ? path[j].y * width + path[j].x : Move(&path[j], width, -dx, -dy);
             Step(&path[j], byDisparity[j], cost, window, grey, p,
                  step == length - 1 || (dx != 0 && path[j].x == entryColumn));
-            if (owner[j]) {
-                __global ushort16_any* sum = (__global ushort16_any*)(sums + p * CANDIDATES);
-                const ushort16 both =
-                    path[j].cost + *(__local ushort16*)(scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES);
-                *sum = accumulate ? *sum + both : both;
+            __local ushort* kept = scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES;
+            __global ushort16_any* sum = (__global ushort16_any*)(sums + p * CANDIDATES);
+            const ushort16 both = path[j].cost + *(__local ushort16*)kept;
+            const ushort16 total = accumulate ? *sum + both : both;
+            if (!selectBoth) {
+                if (owner[j]) {
+                    *sum = total;
+                }
+            } else {
+                *(__local ushort16*)kept = total;
+                if (owner[j]) {
+                    const int x = path[j].x;
+                    const int row = path[j].y * width;
+                    disparity[p] = BestLeft(total, path[j].window);
+                    disparity[height * width + p] =
+                        BestRight(scratch + j * CANDIDATES, PATHS_PER_ITEM * CANDIDATES, window + row,
+                                  window[height * width + p], x, width);
+                }
             }
         }
     }
-}
-
-// ---------------------------------------------------------------------------------
-// The best candidates of left pixel p and of right pixel p, from the left view's sums.
-// Left: the lowest sum, refined by the parabola through it and its neighbours where
-// both are candidates too. Right: right pixel x with disparity d is left pixel x + d,
-// so each of its candidates is looked up among those of the left pixel it names.
-__kernel void SelectBoth(__global const ushort* sums, __global const short2* window, __global float* disparity,
-                         int width, int height)
-{
-    const int x = get_global_id(0);
-    const int y = get_global_id(1);
-    if (x >= width || y >= height) {
-        return;
-    }
-    const int row = y * width;
-    const int p = row + x;
-    const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-
-    const short2 w = window[p];
-    const ushort16 sum = *(__global const ushort16_any*)(sums + p * CANDIDATES);
-    const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(LowestOf(sum))));
-    ushort s[CANDIDATES];
-    *(ushort16_any*)s = sum;
-    const bool oneRun = w.y == w.x + HALF_WINDOW;
-    const bool inside = best % HALF_WINDOW != 0 && best % HALF_WINDOW != HALF_WINDOW - 1;
-    float offset = 0.0f;
-    if (best > 0 && best < CANDIDATES - 1 && (inside || oneRun)) {
-        const float below = s[best - 1];
-        const float centre = s[best];
-        const float above = s[best + 1];
-        const float curvature = below - 2.0f * centre + above;
-        offset = curvature > 0.0f ? (below - above) / (2.0f * curvature) : 0.0f;
-    }
-    disparity[p] = (float)CandidateDisparity(w, best) + offset;
-
-    const short2 r = window[height * width + p];
-    const int16 d = (int16)((int8)(r.x), (int8)(r.y)) + (int16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
-    int16 where;  // of each candidate's sum; -1 where the left pixel does not have it
-    if (x + r.y + HALF_WINDOW <= width) {
-        // The left pixels named are two runs of 8 neighbours: their windows load as vectors.
-        const short16 firstRun = vload16(0, (__global const short*)(window + p + r.x));
-        const short16 secondRun = vload16(0, (__global const short*)(window + p + r.y));
-        const int16 inFirst = d - convert_int16((short16)(firstRun.even, secondRun.even));
-        const int16 inSecond = d - convert_int16((short16)(firstRun.odd, secondRun.odd));
-        const int16 index =
-            select(select((int16)(-1), HALF_WINDOW + inSecond, inSecond >= 0 && inSecond < HALF_WINDOW), inFirst,
-                   inFirst >= 0 && inFirst < HALF_WINDOW);
-        where = select((int16)(-1), (p + d) * CANDIDATES + index, index >= 0);
-    } else {
-        int v[CANDIDATES];
-        for (int k = 0; k < CANDIDATES; ++k) {
-            const int dk = CandidateDisparity(r, k);
-            const int kl = x + dk < width ? CandidateIndex(window[p + dk], dk) : -1;
-            v[k] = kl >= 0 ? (p + dk) * CANDIDATES + kl : -1;
-        }
-        where = *(int16_any*)v;
-    }
-    // Read unconditionally, then masked: which candidates exist varies from pixel to
-    // pixel, and a branch on it would mostly be mispredicted.
-    int at[CANDIDATES];
-    *(int16_any*)at = max(where, 0);
-    ushort found[CANDIDATES];
-#pragma unroll
-    for (int k = 0; k < CANDIDATES; ++k) {
-        found[k] = sums[at[k]];
-    }
-    const ushort16 rightSum = select(*(ushort16_any*)found, (ushort16)(0xFFFF), convert_short16(where < 0));
-    const ushort lowest = LowestOf(rightSum);
-    const int rightBest = LowestOf(select((ushort16)(CANDIDATES), lanes, rightSum == (ushort16)(lowest)));
-    disparity[height * width + p] = lowest < 0xFFFF ? (float)CandidateDisparity(r, rightBest) : NO_ESTIMATE;
 }
 
 // ---------------------------------------------------------------------------------
