@@ -1,7 +1,6 @@
 #include "depth/stereo_matcher.h"
 
 #include <algorithm>
-#include <iterator>
 #include <map>
 #include <utility>
 
@@ -19,11 +18,6 @@ constexpr size_t kPathsPerItem = 4;  // paths that one work-item of the aggregat
 constexpr size_t kPathGroup = 1;     // work-items of a work-group in the aggregation
 constexpr size_t kRowsPerGroup = 8;  // work-items of a work-group that each sweep a row
 
-// The aggregation directions: each pair is (dx, dy) and its opposite. The horizontal
-// pair comes last, as the device code picks the best candidates during it. Diagonal
-// paths help little on the finest level, where they would cost most.
-constexpr int kDirectionPairs[][2] = {{0, 1}, {1, 1}, {-1, 1}, {1, 0}};
-constexpr int kFinestLevelDirectionPairs[][2] = {{0, 1}, {1, 0}};
 
 size_t RoundUp(size_t value, size_t multiple) {
     return (value + multiple - 1) / multiple * multiple;
@@ -186,19 +180,15 @@ bool StereoMatcher::MatchLevel(int level) {
                "MatchingCost arguments") &&
          RunPixels(clMatchingCost_, "MatchingCost", w, h);
 
-    const auto& directions = level == 0 ? kFinestLevelDirectionPairs : kDirectionPairs;
-    const int pairs = level == 0 ? std::size(kFinestLevelDirectionPairs) : std::size(kDirectionPairs);
-    for (int i = 0; i < pairs && ok; ++i) {
-        const int dx = directions[i][0];
-        const int dy = directions[i][1];
-        const int paths = dy == 0 ? h : w;
-        const int length = dy == 0 ? w : h;
+    // Columns first: the device code picks the best candidates during the rows.
+    for (const bool columns : {true, false}) {
+        const int32_t paths = columns ? w : h;
+        const int32_t length = columns ? h : w;
         const size_t items = (static_cast<size_t>(paths) + kPathsPerItem - 1) / kPathsPerItem;
-        const int accumulate = i > 0 ? 1 : 0;
-        const int selectBoth = i == pairs - 1 ? 1 : 0;
-        ok = Check(SetArgs(clAggregatePaths_, clCost_, clWindow_, lv.clGrey, clSums_,
-                           cl::Local(AggregationScratchBytes(length)), clSelected_, w, h, dx, dy, accumulate,
-                           selectBoth),
+        ok = ok &&
+             Check(SetArgs(clAggregatePaths_, clCost_, clWindow_, lv.clGrey, clSums_,
+                           cl::Local(AggregationScratchBytes(length)), clSelected_, w, h, columns ? 1 : 0,
+                           columns ? 0 : 1, columns ? 0 : 1),
                    "AggregatePaths arguments") &&
              Run(clAggregatePaths_, "AggregatePaths", cl::NDRange(RoundUp(items, kPathGroup)),
                  cl::NDRange(kPathGroup));
@@ -277,4 +267,15 @@ std::vector<KernelTime> StereoMatcher::LastKernelTimes() const {
         times.push_back(time);
     }
     return times;
+}
+
+double StereoMatcher::LastKernelSpanMilliseconds() const {
+    if (vLaunches_.empty()) {
+        return 0.0;
+    }
+    cl_ulong start = 0;
+    cl_ulong end = 0;
+    vLaunches_.front().event.getProfilingInfo(CL_PROFILING_COMMAND_START, &start);
+    vLaunches_.back().event.getProfilingInfo(CL_PROFILING_COMMAND_END, &end);
+    return static_cast<double>(end - start) * 1e-6;
 }

@@ -43,6 +43,9 @@ public:
 
     // Device time per kernel during the last Match; empty unless the queue profiles.
     std::vector<KernelTime> LastKernelTimes() const;
+    // From the start of its first kernel to the end of its last: the kernels' times and
+    // the gaps between them. 0 unless the queue profiles.
+    double LastKernelSpanMilliseconds() const;
 
     int MaxDisparity() const { return iMaxDisparity_; }
     const std::string& LastError() const { return sLastError_; }

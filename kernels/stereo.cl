@@ -305,15 +305,11 @@ __kernel void MatchingCost(__global const ulong* census, __global const uchar* g
 }
 
 // ---------------------------------------------------------------------------------
-// Semi-global aggregation along pairs of opposite directions, for the left view. Each
-// work-item walks PATHS_PER_ITEM neighbouring paths, first forward (dx, dy), keeping
-// each step's path costs in local memory, then backward (-dx, -dy), adding both into
-// the sums: the sums are read and written once per pair.
-//
-// Horizontal paths are rows and vertical ones columns. A diagonal path t starts at
-// column t of the row where it enters and wraps around at the side, starting afresh
-// there: all paths of a direction have one length, every pixel lies on exactly one,
-// and the paths of a work-item stay side by side.
+// Semi-global aggregation of the left view's costs along the rows, both ways, and
+// along the columns, both ways. Each work-item walks PATHS_PER_ITEM neighbouring rows
+// (or columns), first forward, keeping each step's path costs in local memory, then
+// backward, adding both into the sums: the sums are read and written once per pair of
+// directions.
 
 // One path's steps depend on each other, the paths' steps do not: walking several
 // side by side lets the processor overlap them.
@@ -348,27 +344,16 @@ void WriteByDisparity(ushort* byDisparity, short2 w, ushort16 values)
 }
 
 typedef struct {
-    int x;
-    int y;
-    ushort16 cost;  // the path costs at (x, y)
+    ushort16 cost;  // the path costs at the latest pixel
     short2 window;
     int grey;
     ushort lowest;  // of cost
 } Path;
 
-// Moves a path one pixel on, wrapping around at the sides, and gives its new pixel.
-int Move(Path* path, int width, int dx, int dy)
-{
-    path->x += dx;
-    path->x = path->x < 0 ? width - 1 : (path->x >= width ? 0 : path->x);
-    path->y += dy;
-    return path->y * width + path->x;
-}
-
 // The path costs at pixel p from those of the pixel before on the path; with
-// `restart`, p begins the path.
+// `start`, p begins the path.
 void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global const short2* window,
-          __global const uchar* grey, int p, bool restart)
+          __global const uchar* grey, int p, bool start)
 {
     const short2 w = window[p];
     const ushort16 matching = convert_ushort16(*(__global const uchar16_any*)(cost + p * CANDIDATES));
@@ -401,7 +386,7 @@ void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global 
         max(SMALL_STEP_PENALTY + 1, LARGE_STEP_PENALTY - EDGE_SLOPE * (int)abs(brightness - path->grey));
     ushort16 best = min(same, (ushort16)(path->lowest + largeStep));
     best = min(best, min(lower, higher) + (ushort16)(SMALL_STEP_PENALTY));
-    path->cost = restart ? matching : matching + best - (ushort16)(path->lowest);
+    path->cost = start ? matching : matching + best - (ushort16)(path->lowest);
     path->window = w;
     path->grey = brightness;
     path->lowest = LowestOf(path->cost);
@@ -471,29 +456,29 @@ float BestRight(__local const ushort* sums, int stride, __global const short2* l
     return lowest < 0xFFFF ? (float)CandidateDisparity(r, best) : NO_ESTIMATE;
 }
 
-// With `selectBoth`, for the last pair, which must be the horizontal one: the sums are
-// complete once the backward walk has passed a pixel, and every left pixel that a
-// right pixel can name lies on its right. So the backward walk keeps the sums in local
-// memory instead and picks the best candidates of both views as it goes, into the
-// stacked `disparity`.
+// With `selectBoth`, for the rows, which come last: the sums are complete once the
+// backward walk has passed a pixel, and every left pixel that a right pixel can name
+// lies on its right. So the backward walk keeps the sums in local memory instead and
+// picks the best candidates of both views as it goes, into the stacked `disparity`.
 __kernel void AggregatePaths(__global const uchar* cost, __global const short2* window, __global const uchar* grey,
                              __global ushort* sums, __local ushort* forward, __global float* disparity, int width,
-                             int height, int dx, int dy, int accumulate, int selectBoth)
+                             int height, int columns, int accumulate, int selectBoth)
 {
-    const int paths = dy == 0 ? height : width;
-    const int length = dy == 0 ? width : height;
+    const int paths = columns ? width : height;
+    const int length = columns ? height : width;
+    const int along = columns ? width : 1;   // from one pixel of a path to the next
+    const int across = columns ? 1 : width;  // from one path to the next
     __local ushort* scratch = forward + get_local_id(0) * length * PATHS_PER_ITEM * CANDIDATES;
 
     Path path[PATHS_PER_ITEM];
+    int first[PATHS_PER_ITEM];   // pixel
     bool owner[PATHS_PER_ITEM];  // false for a padding path, which repeats the last one unwritten
     ushort byDisparity[PATHS_PER_ITEM][BY_DISPARITY_SIZE];
 #pragma unroll
     for (int j = 0; j < PATHS_PER_ITEM; ++j) {
         const int t = get_global_id(0) * PATHS_PER_ITEM + j;
         owner[j] = t < paths;
-        const int line = min(t, paths - 1);
-        path[j].x = dy == 0 ? (dx > 0 ? 0 : width - 1) : line;
-        path[j].y = dy == 0 ? line : (dy > 0 ? 0 : height - 1);
+        first[j] = min(t, paths - 1) * across;
         path[j].window = (short2)(-1, -1);
         path[j].cost = (ushort16)(FAR_COST);
         path[j].grey = 0;
@@ -503,26 +488,19 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
         }
     }
 
-    // Forward. A diagonal path starts afresh where it wraps around to the entry column.
-    int entryColumn = dx > 0 ? 0 : width - 1;
     for (int step = 0; step < length; ++step) {
 #pragma unroll
         for (int j = 0; j < PATHS_PER_ITEM; ++j) {
-            const int p = step == 0 ? path[j].y * width + path[j].x : Move(&path[j], width, dx, dy);
-            Step(&path[j], byDisparity[j], cost, window, grey, p,
-                 step == 0 || (dx != 0 && path[j].x == entryColumn));
+            Step(&path[j], byDisparity[j], cost, window, grey, first[j] + step * along, step == 0);
             *(__local ushort16*)(scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES) = path[j].cost;
         }
     }
 
-    // Backward, from where the forward walk ended.
-    entryColumn = dx > 0 ? width - 1 : 0;
     for (int step = length - 1; step >= 0; --step) {
 #pragma unroll
         for (int j = 0; j < PATHS_PER_ITEM; ++j) {
-            const int p = step == length - 1 ? path[j].y * width + path[j].x : Move(&path[j], width, -dx, -dy);
-            Step(&path[j], byDisparity[j], cost, window, grey, p,
-                 step == length - 1 || (dx != 0 && path[j].x == entryColumn));
+            const int p = first[j] + step * along;
+            Step(&path[j], byDisparity[j], cost, window, grey, p, step == length - 1);
             __local ushort* kept = scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES;
             __global ushort16_any* sum = (__global ushort16_any*)(sums + p * CANDIDATES);
             const ushort16 both = path[j].cost + *(__local ushort16*)kept;
@@ -534,12 +512,10 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
             } else {
                 *(__local ushort16*)kept = total;
                 if (owner[j]) {
-                    const int x = path[j].x;
-                    const int row = path[j].y * width;
                     disparity[p] = BestLeft(total, path[j].window);
                     disparity[height * width + p] =
-                        BestRight(scratch + j * CANDIDATES, PATHS_PER_ITEM * CANDIDATES, window + row,
-                                  window[height * width + p], x, width);
+                        BestRight(scratch + j * CANDIDATES, PATHS_PER_ITEM * CANDIDATES, window + first[j],
+                                  window[height * width + p], step, width);
                 }
             }
         }

@@ -77,6 +77,8 @@ Score Measure(StereoMatcher& matcher, const std::string& name, const unsigned ch
     score.badPercent = BadPixelPercent(truth, result.vDisparity);
     if (!options.pictureDir.empty()) SavePictures(options.pictureDir, name, result, truth);
     if (options.printKernels) {
+        std::printf("    %-18s %7.3f ms  (first kernel's start to last one's end, last match)\n", "(span)",
+                    matcher.LastKernelSpanMilliseconds());
         for (const auto& [kernel, time] : fastestKernels) {
             std::printf("    %-18s %7.3f ms  (%d launches)\n", kernel.c_str(), time.dMilliseconds, time.iLaunches);
         }
