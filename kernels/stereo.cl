@@ -249,13 +249,23 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
     first = clamp(first, 0, max(0, maxDisparity - (CANDIDATES - 1)));
     second = clamp(second, first + HALF_WINDOW, max(first + HALF_WINDOW, maxDisparity - (HALF_WINDOW - 1)));
 
-    short firsts[BLOCK];
-    short seconds[BLOCK];
-    *(short16_any*)firsts = convert_short16(first);
-    *(short16_any*)seconds = convert_short16(second);
-    __global short2* out = window + y * width;
-    for (int i = 0; i < BLOCK && x + i < width; ++i) {
-        out[x + i] = (short2)(firsts[i], seconds[i]);
+    const short16 a = convert_short16(first);
+    const short16 b = convert_short16(second);
+    const short16 pairsLow = (short16)(a.s0, b.s0, a.s1, b.s1, a.s2, b.s2, a.s3, b.s3,
+                                  a.s4, b.s4, a.s5, b.s5, a.s6, b.s6, a.s7, b.s7);
+    const short16 pairsHigh = (short16)(a.s8, b.s8, a.s9, b.s9, a.sa, b.sa, a.sb, b.sb,
+                                   a.sc, b.sc, a.sd, b.sd, a.se, b.se, a.sf, b.sf);
+    __global short* out = (__global short*)(window + y * width + x);
+    if (x + BLOCK <= width) {
+        *(__global short16_any*)out = pairsLow;
+        *(__global short16_any*)(out + 16) = pairsHigh;
+    } else {
+        short v[2 * BLOCK];
+        *(short16_any*)v = pairsLow;
+        *(short16_any*)(v + 16) = pairsHigh;
+        for (int i = 0; i < 2 * (width - x); ++i) {
+            out[i] = v[i];
+        }
     }
 }
 

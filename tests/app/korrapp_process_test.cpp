@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fstream>
-#include <sstream>
 
 #include "tests/support/child_process.h"
 #include "tests/support/frame_fixture.h"
@@ -14,13 +12,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -35,8 +26,8 @@ protected:
                                       dir.path() / "stderr.txt"};
         return std::make_unique<ChildProcess>(KORRAPP_BINARY, options);
     }
-    std::string Stdout() const { return ReadText(dir.path() / "stdout.txt"); }
-    std::string Stderr() const { return ReadText(dir.path() / "stderr.txt"); }
+    std::string Stdout() const { return ReadFileText(dir.path() / "stdout.txt"); }
+    std::string Stderr() const { return ReadFileText(dir.path() / "stderr.txt"); }
     bool DepthWritten(const TestImage& expected) const {
         const TestImage depth = LoadTestBmp(dir.path() / "depth.bmp");
         return depth.width == expected.width && depth.height == expected.height &&

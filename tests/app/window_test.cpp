@@ -52,6 +52,21 @@ TestImage Screenshot(unsigned long window, const fs::path& scratch) {
     return image;
 }
 
+// Waits for the window of process `pid` to carry a title that matches `pattern`; the
+// window's id, or 0. The last title seen goes to *pTitle.
+unsigned long WaitForTitledWindow(pid_t pid, const std::regex& pattern, std::string* pTitle) {
+    unsigned long window = 0;
+    const bool found = WaitUntil(
+        [&] {
+            const std::string ids = RunCommand("xdotool search --pid " + std::to_string(pid) + " 2>/dev/null");
+            window = ids.empty() ? 0 : std::stoul(ids.substr(0, ids.find('\n')));
+            *pTitle = window == 0 ? "" : RunCommand("xdotool getwindowname " + std::to_string(window));
+            return std::regex_match(*pTitle, pattern);
+        },
+        60s);
+    return found ? window : 0;
+}
+
 TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
     if (std::getenv("DISPLAY") == nullptr) {
         GTEST_SKIP() << "needs an X display: run the tests under xvfb-run";
@@ -66,19 +81,10 @@ TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
     ChildProcess program(KORRAPP_BINARY,
                          {dir.path(), environment, dir.path() / "stdout.txt", dir.path() / "stderr.txt"});
 
-    unsigned long window = 0;
     std::string title;
     const std::regex frameTitle(R"(Fps: \d+\.\d{6} - \d+\.\d{6} s, \d+\.\d{6} - \d+\.\d{6} s)");
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            const std::string found =
-                RunCommand("xdotool search --pid " + std::to_string(program.pid()) + " 2>/dev/null");
-            window = found.empty() ? 0 : std::stoul(found.substr(0, found.find('\n')));
-            title = window == 0 ? "" : RunCommand("xdotool getwindowname " + std::to_string(window));
-            return std::regex_match(title, frameTitle);
-        },
-        60s))
-        << "window " << window << " titled '" << title << "'";
+    const unsigned long window = WaitForTitledWindow(program.pid(), frameTitle, &title);
+    ASSERT_NE(window, 0u) << "window titled '" << title << "'";
 
     const TestImage expected = HalveReference(left);
     const TestImage shot = Screenshot(window, dir.path());
@@ -111,20 +117,11 @@ TEST(Window, KorrDepthShowsBothViewsAndTheDisparityWithTheRangeInTheTitle) {
                          {dir.path(), environment, dir.path() / "stdout.txt", dir.path() / "stderr.txt"},
                          {"--max-disparity", "48"});
 
-    unsigned long window = 0;
     std::string title;
     const std::regex frameTitle(
         R"(Fps: \d+\.\d{6} - \d+\.\d{6} s, \d+\.\d{6} - \d+\.\d{6} s, disparities 0 - 48)");
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            const std::string found =
-                RunCommand("xdotool search --pid " + std::to_string(program.pid()) + " 2>/dev/null");
-            window = found.empty() ? 0 : std::stoul(found.substr(0, found.find('\n')));
-            title = window == 0 ? "" : RunCommand("xdotool getwindowname " + std::to_string(window));
-            return std::regex_match(title, frameTitle);
-        },
-        60s))
-        << "window " << window << " titled '" << title << "'";
+    const unsigned long window = WaitForTitledWindow(program.pid(), frameTitle, &title);
+    ASSERT_NE(window, 0u) << "window titled '" << title << "'";
 
     // Left view, right view, then the colour map, side by side.
     const TestImage shot = Screenshot(window, dir.path());

@@ -6,8 +6,6 @@
 #include <functional>
 #include <iostream>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 #include "imageio/image_files.h"
 #include "tests/support/child_process.h"
@@ -22,13 +20,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t n = 0;
@@ -57,8 +48,8 @@ protected:
     int Run(std::vector<std::string> arguments) {
         return Start(std::move(arguments))->Wait(120s).value_or(-1);
     }
-    std::string Stdout() const { return ReadText(folder() / "stdout.txt"); }
-    std::string Stderr() const { return ReadText(folder() / "stderr.txt"); }
+    std::string Stdout() const { return ReadFileText(folder() / "stdout.txt"); }
+    std::string Stderr() const { return ReadFileText(folder() / "stderr.txt"); }
 
     // stereo.cl and the sample pair (with its true disparity.bmp).
     void LayOutSample() {

@@ -42,3 +42,8 @@ void WriteFileBytes(const std::string& fileName, const std::vector<unsigned char
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
+
+std::string ReadFileText(const fs::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

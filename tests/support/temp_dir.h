@@ -31,4 +31,6 @@ private:
 };
 
 std::vector<unsigned char> ReadFileBytes(const std::string& fileName);
+// The whole file as text; empty when it cannot be read.
+std::string ReadFileText(const std::filesystem::path& file);
 void WriteFileBytes(const std::string& fileName, const std::vector<unsigned char>& bytes);
