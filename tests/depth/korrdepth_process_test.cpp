@@ -121,6 +121,15 @@ TEST_F(KorrDepthProcess, OnceOnTheSamplePairWritesTheGreyBmpAndThePfm) {
     EXPECT_EQ(wrong, 0);
 }
 
+TEST_F(KorrDepthProcess, TheDisparitySearchedStopsAtTheMaximumGiven) {
+    LayOutSample();  // disparities from 8 to 40
+    ASSERT_EQ(Run({"--once", "--max-disparity", "20", "--pfm", "estimate.pfm"}), 0) << Stdout();
+    const DisparityMap pfm = LoadPfm(folder() / "estimate.pfm");
+    ASSERT_FALSE(pfm.values.empty());
+    EXPECT_LE(*std::max_element(pfm.values.begin(), pfm.values.end()), 20.0f);
+    EXPECT_GE(*std::min_element(pfm.values.begin(), pfm.values.end()), 0.0f);
+}
+
 TEST_F(KorrDepthProcess, PpmViewsAreReadByContentAndMatchLikeBmp) {
     LayOutSample();
     ASSERT_EQ(Run({"--once", "--pfm", "from-bmp.pfm"}), 0) << Stdout();
