@@ -52,7 +52,8 @@ void BM_DepthFrame(benchmark::State& state) {
             return;
         }
     }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 
     // The kernels' own times, each the fastest of a few frames.
     DepthState profiled;

@@ -39,7 +39,8 @@ bool ParseDisparity(const char* text, int* pValue) {
 
 }  // namespace
 
-DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* pOptions, std::string* pError) {
+DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* pOptions,
+                               std::string* pError) {
     struct FileOption {
         const char* name;
         std::string* pValue;
@@ -57,9 +58,9 @@ DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* 
             pOptions->bOnce = true;
             continue;
         }
-        const bool takesValue = arg == "--max-disparity" ||
-                                std::any_of(std::begin(files), std::end(files),
-                                            [&](const FileOption& f) { return arg == f.name; });
+        const bool takesValue =
+            arg == "--max-disparity" || std::any_of(std::begin(files), std::end(files),
+                                                    [&](const FileOption& f) { return arg == f.name; });
         if (!takesValue) {
             *pError = "unknown argument '" + arg + "'";
             return DepthCommand::Mistake;

@@ -18,7 +18,6 @@ constexpr size_t kPathsPerItem = 4;  // paths that one work-item of the aggregat
 constexpr size_t kPathGroup = 1;     // work-items of a work-group in the aggregation
 constexpr size_t kRowsPerGroup = 8;  // work-items of a work-group that each sweep a row
 
-
 size_t RoundUp(size_t value, size_t multiple) {
     return (value + multiple - 1) / multiple * multiple;
 }
@@ -63,11 +62,15 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
         return false;
     }
     const std::pair<cl::Kernel*, const char*> kernels[] = {
-        {&clGreyFromBgr_, "GreyFromBgr"},   {&clHalveGrey_, "HalveGrey"},
-        {&clCensus_, "Census"},             {&clChooseWindows_, "ChooseWindows"},
-        {&clMatchingCost_, "MatchingCost"}, {&clAggregatePaths_, "AggregatePaths"},
+        {&clGreyFromBgr_, "GreyFromBgr"},
+        {&clHalveGrey_, "HalveGrey"},
+        {&clCensus_, "Census"},
+        {&clChooseWindows_, "ChooseWindows"},
+        {&clMatchingCost_, "MatchingCost"},
+        {&clAggregatePaths_, "AggregatePaths"},
         {&clMedian3x3_, "Median3x3"},
-        {&clCheckConsistency_, "CheckConsistency"}, {&clFillHoles_, "FillHoles"},
+        {&clCheckConsistency_, "CheckConsistency"},
+        {&clFillHoles_, "FillHoles"},
         {&clShowDisparity_, "ShowDisparity"},
     };
     for (const auto& [pKernel, name] : kernels) {
@@ -165,13 +168,14 @@ bool StereoMatcher::MatchLevel(int level) {
     // The coarsest level searches the whole range; the others around the coarser result.
     if (level == kPyramidLevels - 1) {
         const cl_short2 wholeRange = {{0, kCandidates / 2}};
-        ok = ok && Check(clQueue_.enqueueFillBuffer(clWindow_, wholeRange, 0, 2 * Pixels(w, h) * sizeof(cl_short2)),
-                         "setting the candidates");
+        ok = ok &&
+             Check(clQueue_.enqueueFillBuffer(clWindow_, wholeRange, 0, 2 * Pixels(w, h) * sizeof(cl_short2)),
+                   "setting the candidates");
     } else {
         const Level& coarse = vLevels_[level + 1];
         ok = ok &&
-             Check(SetArgs(clChooseWindows_, coarse.clDisparity, coarse.iWidth, coarse.iHeight, clWindow_, w, h,
-                           maxDisparity),
+             Check(SetArgs(clChooseWindows_, coarse.clDisparity, coarse.iWidth, coarse.iHeight, clWindow_, w,
+                           h, maxDisparity),
                    "ChooseWindows arguments") &&
              RunBlocks(clChooseWindows_, "ChooseWindows", w, 2 * h);
     }
@@ -194,8 +198,7 @@ bool StereoMatcher::MatchLevel(int level) {
                  cl::NDRange(kPathGroup));
     }
 
-    return ok &&
-           Check(SetArgs(clMedian3x3_, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
+    return ok && Check(SetArgs(clMedian3x3_, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
            RunBlocks(clMedian3x3_, "Median3x3", w, 2 * h) &&
            Check(SetArgs(clCheckConsistency_, clMedian_, clSelected_, w, h), "CheckConsistency arguments") &&
            RunPixels(clCheckConsistency_, "CheckConsistency", w, 2 * h) &&
@@ -211,7 +214,8 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
         return false;
     }
     const size_t pixels = Pixels(iWidth, iHeight);
-    bool ok = Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_TRUE, 0, pixels * 3, pLeft), "uploading the left view") &&
+    bool ok = Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_TRUE, 0, pixels * 3, pLeft),
+                    "uploading the left view") &&
               Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_TRUE, pixels * 3, pixels * 3, pRight),
                     "uploading the right view") &&
               Check(SetArgs(clGreyFromBgr_, clBgr_, vLevels_[0].clGrey, iWidth, 2 * iHeight),
@@ -220,7 +224,8 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
     for (int level = 1; level < kPyramidLevels && ok; ++level) {
         const Level& finer = vLevels_[level - 1];
         const Level& lv = vLevels_[level];
-        ok = Check(SetArgs(clHalveGrey_, finer.clGrey, lv.clGrey, finer.iWidth, finer.iHeight, lv.iWidth, lv.iHeight),
+        ok = Check(SetArgs(clHalveGrey_, finer.clGrey, lv.clGrey, finer.iWidth, finer.iHeight, lv.iWidth,
+                           lv.iHeight),
                    "HalveGrey arguments") &&
              RunPixels(clHalveGrey_, "HalveGrey", lv.iWidth, 2 * lv.iHeight);
     }
@@ -228,8 +233,8 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
         ok = MatchLevel(level);
     }
     ok = ok &&
-         Check(SetArgs(clShowDisparity_, vLevels_[0].clDisparity, clGreyPicture_, clColourPicture_, iWidth, iHeight,
-                       iMaxDisparity_),
+         Check(SetArgs(clShowDisparity_, vLevels_[0].clDisparity, clGreyPicture_, clColourPicture_, iWidth,
+                       iHeight, iMaxDisparity_),
                "ShowDisparity arguments") &&
          RunPixels(clShowDisparity_, "ShowDisparity", iWidth, iHeight);
     if (!ok) {
@@ -246,8 +251,9 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
                  "reading the disparity back") &&
            Check(clQueue_.enqueueReadBuffer(clGreyPicture_, CL_TRUE, 0, pixels * 3, pResult->vGrey.data()),
                  "reading the grey picture back") &&
-           Check(clQueue_.enqueueReadBuffer(clColourPicture_, CL_TRUE, 0, pixels * 3, pResult->vColour.data()),
-                 "reading the colour picture back");
+           Check(
+               clQueue_.enqueueReadBuffer(clColourPicture_, CL_TRUE, 0, pixels * 3, pResult->vColour.data()),
+               "reading the colour picture back");
 }
 
 std::vector<KernelTime> StereoMatcher::LastKernelTimes() const {

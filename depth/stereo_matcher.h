@@ -80,8 +80,7 @@ private:
     size_t localMemoryBytes_ = 0;
 
     cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clChooseWindows_, clMatchingCost_, clAggregatePaths_,
-        clMedian3x3_, clCheckConsistency_, clFillHoles_,
-        clShowDisparity_;
+        clMedian3x3_, clCheckConsistency_, clFillHoles_, clShowDisparity_;
 
     std::vector<Level> vLevels_;
     // Sized for level 0 and used by each level in turn.

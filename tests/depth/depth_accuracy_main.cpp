@@ -4,11 +4,11 @@
 //   ../tests/depth_accuracy [--kernels] [--pictures DIR] [--only NAME]
 // --pictures writes, per pair, the colour map and a map of the bad pixels (red).
 #include <chrono>
-#include <ctime>
-#include <map>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -80,7 +80,8 @@ Score Measure(StereoMatcher& matcher, const std::string& name, const unsigned ch
         std::printf("    %-18s %7.3f ms  (first kernel's start to last one's end, last match)\n", "(span)",
                     matcher.LastKernelSpanMilliseconds());
         for (const auto& [kernel, time] : fastestKernels) {
-            std::printf("    %-18s %7.3f ms  (%d launches)\n", kernel.c_str(), time.dMilliseconds, time.iLaunches);
+            std::printf("    %-18s %7.3f ms  (%d launches)\n", kernel.c_str(), time.dMilliseconds,
+                        time.iLaunches);
         }
     }
     return score;
@@ -109,16 +110,19 @@ int main(int argc, char** argv) {
         const std::filesystem::path dir = data / "middlebury" / pair.name;
         int32_t width = 0;
         int32_t height = 0;
-        std::unique_ptr<unsigned char[]> left(LoadBmpRgb((dir / "im2.bmp").string().c_str(), &width, &height));
-        std::unique_ptr<unsigned char[]> right(LoadBmpRgb((dir / "im6.bmp").string().c_str(), &width, &height));
+        std::unique_ptr<unsigned char[]> left(
+            LoadBmpRgb((dir / "im2.bmp").string().c_str(), &width, &height));
+        std::unique_ptr<unsigned char[]> right(
+            LoadBmpRgb((dir / "im6.bmp").string().c_str(), &width, &height));
         const DisparityMap truth = LoadTruth(dir / pair.truthFile, pair.scale);
         if (data.empty() || !left || !right || truth.values.empty()) {
             std::printf("%-10s  (missing: %s)\n", pair.name.c_str(), SharedTestDataMissing().c_str());
             continue;
         }
-        const Score score = Measure(matcher, pair.name, left.get(), right.get(), width, height, truth, options);
-        std::printf("%-10s  %6.2f %%   %7.2f ms  %7.2f ms\n", pair.name.c_str(), score.badPercent, score.milliseconds,
-                    score.cpuMilliseconds);
+        const Score score =
+            Measure(matcher, pair.name, left.get(), right.get(), width, height, truth, options);
+        std::printf("%-10s  %6.2f %%   %7.2f ms  %7.2f ms\n", pair.name.c_str(), score.badPercent,
+                    score.milliseconds, score.cpuMilliseconds);
         sum += score.badPercent;
         ++counted;
     }
@@ -128,9 +132,8 @@ int main(int argc, char** argv) {
     const StereoSample sample = GenerateSampleScene();
     DisparityMap truth{sample.width, sample.height, {}};
     truth.values.assign(sample.disparity.begin(), sample.disparity.end());
-    const Score score =
-        Measure(matcher, "sample", sample.left.data(), sample.right.data(), sample.width, sample.height,
-                truth, options);
+    const Score score = Measure(matcher, "sample", sample.left.data(), sample.right.data(), sample.width,
+                                sample.height, truth, options);
     std::printf("%-10s  %6.2f %%   %7.2f ms  %7.2f ms\n", "sample", score.badPercent, score.milliseconds,
                 score.cpuMilliseconds);
     return 0;

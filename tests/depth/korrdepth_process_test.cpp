@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <functional>
 #include <iostream>
-#include <cmath>
 
 #include "imageio/image_files.h"
 #include "tests/support/child_process.h"
@@ -33,7 +33,8 @@ const StereoSample& Sample() {
 }
 
 DisparityMap SampleTruth() {
-    return DisparityMap{Sample().width, Sample().height, {Sample().disparity.begin(), Sample().disparity.end()}};
+    return DisparityMap{
+        Sample().width, Sample().height, {Sample().disparity.begin(), Sample().disparity.end()}};
 }
 
 class KorrDepthProcess : public testing::Test {
@@ -42,7 +43,8 @@ protected:
                                         std::map<std::string, std::optional<std::string>> environment = {}) {
         // No display can open under an unknown video driver: a window run goes headless.
         environment.emplace("SDL_VIDEODRIVER", "no-such-driver");
-        ChildProcess::Options options{folder(), environment, folder() / "stdout.txt", folder() / "stderr.txt"};
+        ChildProcess::Options options{folder(), environment, folder() / "stdout.txt",
+                                      folder() / "stderr.txt"};
         return std::make_unique<ChildProcess>(KORRDEPTH_BINARY, options, arguments);
     }
     int Run(std::vector<std::string> arguments) {
@@ -97,7 +99,8 @@ TEST_F(KorrDepthProcess, CommandLineHelpAndMistakes) {
 
 TEST_F(KorrDepthProcess, OnceOnTheSamplePairWritesTheGreyBmpAndThePfm) {
     LayOutSample();
-    ASSERT_EQ(Run({"--once", "--output", "estimate.bmp", "--pfm", "estimate.pfm"}), 0) << Stdout() << Stderr();
+    ASSERT_EQ(Run({"--once", "--output", "estimate.bmp", "--pfm", "estimate.pfm"}), 0)
+        << Stdout() << Stderr();
 
     const std::string out = Stdout();
     EXPECT_EQ(out.rfind("Successfull creation context on platform:\n  ", 0), 0u) << out;
@@ -134,7 +137,8 @@ TEST_F(KorrDepthProcess, PpmViewsAreReadByContentAndMatchLikeBmp) {
     LayOutSample();
     ASSERT_EQ(Run({"--once", "--pfm", "from-bmp.pfm"}), 0) << Stdout();
     // PPM buffers keep the bottom row first; the names say nothing of the format.
-    for (const auto& [name, pixels] : {std::pair{"left.bmp", &Sample().left}, std::pair{"right.img", &Sample().right}}) {
+    for (const auto& [name, pixels] :
+         {std::pair{"left.bmp", &Sample().left}, std::pair{"right.img", &Sample().right}}) {
         std::vector<unsigned char> flipped(pixels->size());
         const size_t row = static_cast<size_t>(Sample().width) * 3;
         for (int y = 0; y < Sample().height; ++y) {
@@ -142,7 +146,8 @@ TEST_F(KorrDepthProcess, PpmViewsAreReadByContentAndMatchLikeBmp) {
         }
         SavePpmFromRgb(file(name).c_str(), flipped.data(), Sample().width, Sample().height);
     }
-    ASSERT_EQ(Run({"--once", "--left", "left.bmp", "--right", "right.img", "--pfm", "from-ppm.pfm"}), 0) << Stdout();
+    ASSERT_EQ(Run({"--once", "--left", "left.bmp", "--right", "right.img", "--pfm", "from-ppm.pfm"}), 0)
+        << Stdout();
     EXPECT_EQ(ReadFileBytes(file("from-ppm.pfm")), ReadFileBytes(file("from-bmp.pfm")));
 }
 
@@ -154,19 +159,34 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
         const char* line;
     };
     const Case cases[] = {
-        {"a missing view", [](const fs::path& d) { fs::remove(d / "im6.bmp"); }, {},
+        {"a missing view",
+         [](const fs::path& d) { fs::remove(d / "im6.bmp"); },
+         {},
          "Waiting for a usable stereo pair: im6.bmp cannot be opened\n"},
-        {"views of two sizes", [](const fs::path& d) { SaveTestBmp(d / "im6.bmp", MakeTestImage(449, 375, 1)); }, {},
+        {"views of two sizes",
+         [](const fs::path& d) { SaveTestBmp(d / "im6.bmp", MakeTestImage(449, 375, 1)); },
+         {},
          "Waiting for a usable stereo pair: im2.bmp is 450 x 375 pixels but im6.bmp is 449 x 375 pixels\n"},
-        {"views too small", [](const fs::path& d) {
+        {"views too small",
+         [](const fs::path& d) {
              SaveTestBmp(d / "im2.bmp", MakeTestImage(15, 40, 1));
              SaveTestBmp(d / "im6.bmp", MakeTestImage(15, 40, 2));
-         }, {}, "im2.bmp is 15 x 40 pixels; each side must be from 16 to 2048 pixels\n"},
-        {"not a picture", [](const fs::path& d) { WriteFileBytes((d / "im2.bmp").string(), {'h', 'i', '\n'}); }, {},
+         },
+         {},
+         "im2.bmp is 15 x 40 pixels; each side must be from 16 to 2048 pixels\n"},
+        {"not a picture",
+         [](const fs::path& d) {
+             WriteFileBytes((d / "im2.bmp").string(), {'h', 'i', '\n'});
+         },
+         {},
          "Waiting for a usable stereo pair: im2.bmp is neither a BMP nor a binary PPM file\n"},
-        {"an output folder that does not exist", [](const fs::path&) {}, {"--output", "no/such/folder.bmp"},
+        {"an output folder that does not exist",
+         [](const fs::path&) {},
+         {"--output", "no/such/folder.bmp"},
          "Cannot write the result: no/such/folder.bmp\n"},
-        {"no device code", [](const fs::path& d) { fs::remove(d / "stereo.cl"); }, {},
+        {"no device code",
+         [](const fs::path& d) { fs::remove(d / "stereo.cl"); },
+         {},
          "Cannot read the kernel source stereo.cl from the working directory\n"},
     };
     const std::vector<unsigned char> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
@@ -181,8 +201,11 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
         EXPECT_EQ(Run(arguments), 1) << c.what;
         const std::string out = Stdout();
         const std::string line = c.line;
-        EXPECT_TRUE(out.size() >= line.size() && out.compare(out.size() - line.size(), line.size(), line) == 0)
-            << c.what << ": the output does not end with\n" << line << "but reads\n" << out;
+        EXPECT_TRUE(out.size() >= line.size() &&
+                    out.compare(out.size() - line.size(), line.size(), line) == 0)
+            << c.what << ": the output does not end with\n"
+            << line << "but reads\n"
+            << out;
         EXPECT_EQ(ReadFileBytes(file("disparity.bmp")), earlier) << c.what;
         pDir = &dir;
     }
@@ -195,10 +218,11 @@ TEST_F(KorrDepthProcess, MiddleburyPairsMeetTheTargets) {
     double sum = 0.0;
     for (const TruthPair& pair : MiddleburyPairs()) {
         const fs::path folder = data / "middlebury" / pair.name;
-        ASSERT_EQ(Run({"--once", "--left", (folder / "im2.bmp").string(), "--right", (folder / "im6.bmp").string(),
-                       "--pfm", pair.name + ".pfm"}),
+        ASSERT_EQ(Run({"--once", "--left", (folder / "im2.bmp").string(), "--right",
+                       (folder / "im6.bmp").string(), "--pfm", pair.name + ".pfm"}),
                   0)
-            << pair.name << "\n" << Stdout();
+            << pair.name << "\n"
+            << Stdout();
         const double bad = BadPixelPercent(LoadTruth(folder / pair.truthFile, pair.scale),
                                            LoadPfm(dir.path() / (pair.name + ".pfm")).values);
         std::cout << pair.name << ": " << bad << " % bad (error over 1.0 pixel)\n";

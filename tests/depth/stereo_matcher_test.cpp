@@ -36,7 +36,8 @@ struct Pair {
 
 // Texture in the surface's own coordinates, so that both eyes see the same pattern.
 unsigned char Texture(int u, int y, unsigned layer) {
-    unsigned h = static_cast<unsigned>(u) * 73856093u ^ static_cast<unsigned>(y) * 19349663u ^ layer * 83492791u;
+    unsigned h =
+        static_cast<unsigned>(u) * 73856093u ^ static_cast<unsigned>(y) * 19349663u ^ layer * 83492791u;
     h ^= h >> 13;
     h *= 0x5bd1e995u;
     h ^= h >> 15;
@@ -49,7 +50,9 @@ Pair Render(const Scene& s) {
     pair.left.resize(pixels * 3);
     pair.right.resize(pixels * 3);
     pair.truth = DisparityMap{s.width, s.height, std::vector<float>(pixels)};
-    const auto inFront = [&](int u, int y) { return s.front > 0 && u >= s.left && u < s.right && y >= s.top && y < s.bottom; };
+    const auto inFront = [&](int u, int y) {
+        return s.front > 0 && u >= s.left && u < s.right && y >= s.top && y < s.bottom;
+    };
     for (int y = 0; y < s.height; ++y) {
         for (int x = 0; x < s.width; ++x) {
             const size_t p = static_cast<size_t>(y) * s.width + x;
@@ -84,10 +87,11 @@ protected:
     }
     void SetUp() override { ASSERT_TRUE(ready_) << "the OpenCL setup or the build of stereo.cl failed"; }
 
-    static DisparityResult Match(const std::vector<unsigned char>& left, const std::vector<unsigned char>& right,
-                                 int32_t width, int32_t height) {
+    static DisparityResult Match(const std::vector<unsigned char>& left,
+                                 const std::vector<unsigned char>& right, int32_t width, int32_t height) {
         DisparityResult result;
-        EXPECT_TRUE(matcher_->Match(left.data(), right.data(), width, height, &result)) << matcher_->LastError();
+        EXPECT_TRUE(matcher_->Match(left.data(), right.data(), width, height, &result))
+            << matcher_->LastError();
         return result;
     }
 
@@ -115,11 +119,11 @@ TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySize) {
     const Case cases[] = {
         {{120, 80, 5, 0, 0, 0, 0, 0}, 1.0},
         {{120, 80, 37, 0, 0, 0, 0, 0}, 1.0},
-        {{160, 96, 6, 21, 60, 24, 120, 72}, 5.0},   // a rectangle in front
-        {{201, 95, 9, 17, 60, 20, 140, 80}, 5.0},   // odd sizes: every level loses a pixel
+        {{160, 96, 6, 21, 60, 24, 120, 72}, 5.0},  // a rectangle in front
+        {{201, 95, 9, 17, 60, 20, 140, 80}, 5.0},  // odd sizes: every level loses a pixel
         {{101, 47, 9, 0, 0, 0, 0, 0}, 1.0},
-        {{16, 16, 2, 0, 0, 0, 0, 0}, 1.0},          // the smallest pair taken
-        {{330, 40, 60, 0, 0, 0, 0, 0}, 1.0},        // wider than a work-group, near the range's end
+        {{16, 16, 2, 0, 0, 0, 0, 0}, 1.0},    // the smallest pair taken
+        {{330, 40, 60, 0, 0, 0, 0, 0}, 1.0},  // wider than a work-group, near the range's end
     };
     for (const Case& c : cases) {
         const Scene& scene = c.scene;
