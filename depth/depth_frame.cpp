@@ -61,7 +61,8 @@ bool ProcessDepthFrame(DepthState* pState) {
         return Fail(pState, "Waiting for a usable stereo pair: " + unusable);
     }
     DisparityResult result;
-    if (!pState->matcher.Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, &result)) {
+    if (!pState->matcher.Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, &result,
+                               pState->hWindow != nullptr)) {
         return Fail(pState, "Matching failed on the device: " + pState->matcher.LastError());
     }
     const std::string unwritten = WriteDisparityFiles(pState->options, result);

@@ -208,15 +208,23 @@ bool StereoMatcher::MatchLevel(int level) {
 }
 
 bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth,
-                          int32_t iHeight, DisparityResult* pResult) {
+                          int32_t iHeight, DisparityResult* pResult, bool bColour) {
     vLaunches_.clear();
     if (!Resize(iWidth, iHeight)) {
         return false;
     }
     const size_t pixels = Pixels(iWidth, iHeight);
-    bool ok = Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_TRUE, 0, pixels * 3, pLeft),
+    pResult->iWidth = iWidth;
+    pResult->iHeight = iHeight;
+    pResult->vDisparity.resize(pixels);
+    pResult->vGrey.resize(pixels * 3);
+    pResult->vColour.resize(bColour ? pixels * 3 : 0);
+
+    // Everything is queued at once, the device runs it back to back, and the host waits
+    // for the last read-back only.
+    bool ok = Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_FALSE, 0, pixels * 3, pLeft),
                     "uploading the left view") &&
-              Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_TRUE, pixels * 3, pixels * 3, pRight),
+              Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_FALSE, pixels * 3, pixels * 3, pRight),
                     "uploading the right view") &&
               Check(SetArgs(clGreyFromBgr_, clBgr_, vLevels_[0].clGrey, iWidth, 2 * iHeight),
                     "GreyFromBgr arguments") &&
@@ -236,24 +244,18 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
          Check(SetArgs(clShowDisparity_, vLevels_[0].clDisparity, clGreyPicture_, clColourPicture_, iWidth,
                        iHeight, iMaxDisparity_),
                "ShowDisparity arguments") &&
-         RunPixels(clShowDisparity_, "ShowDisparity", iWidth, iHeight);
-    if (!ok) {
-        return false;
-    }
-
-    pResult->iWidth = iWidth;
-    pResult->iHeight = iHeight;
-    pResult->vDisparity.resize(pixels);
-    pResult->vGrey.resize(pixels * 3);
-    pResult->vColour.resize(pixels * 3);
-    return Check(clQueue_.enqueueReadBuffer(vLevels_[0].clDisparity, CL_TRUE, 0, pixels * sizeof(float),
-                                            pResult->vDisparity.data()),
-                 "reading the disparity back") &&
-           Check(clQueue_.enqueueReadBuffer(clGreyPicture_, CL_TRUE, 0, pixels * 3, pResult->vGrey.data()),
-                 "reading the grey picture back") &&
-           Check(
-               clQueue_.enqueueReadBuffer(clColourPicture_, CL_TRUE, 0, pixels * 3, pResult->vColour.data()),
-               "reading the colour picture back");
+         RunPixels(clShowDisparity_, "ShowDisparity", iWidth, iHeight) &&
+         Check(clQueue_.enqueueReadBuffer(vLevels_[0].clDisparity, CL_FALSE, 0, pixels * sizeof(float),
+                                          pResult->vDisparity.data()),
+               "reading the disparity back") &&
+         Check(clQueue_.enqueueReadBuffer(clGreyPicture_, CL_FALSE, 0, pixels * 3, pResult->vGrey.data()),
+               "reading the grey picture back") &&
+         (!bColour || Check(clQueue_.enqueueReadBuffer(clColourPicture_, CL_FALSE, 0, pixels * 3,
+                                                       pResult->vColour.data()),
+                            "reading the colour picture back"));
+    // Also after a failure: nothing queued may still use the caller's buffers.
+    const cl_int iFinished = clQueue_.finish();
+    return ok && Check(iFinished, "finishing the frame's device work");
 }
 
 std::vector<KernelTime> StereoMatcher::LastKernelTimes() const {

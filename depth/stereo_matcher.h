@@ -21,7 +21,7 @@ struct DisparityResult {
     int32_t iHeight = 0;
     std::vector<float> vDisparity;       // of the left view, row 0 on top; INFINITY where no estimate
     std::vector<unsigned char> vGrey;    // 3 samples per pixel: grey 4 x disparity
-    std::vector<unsigned char> vColour;  // 3 samples per pixel: the colour map, blue-green-red
+    std::vector<unsigned char> vColour;  // 3 samples per pixel: the colour map, blue-green-red; or none
 };
 
 struct KernelTime {
@@ -37,9 +37,10 @@ public:
     bool Init(const ComputeDevice& device, int iMaxDisparity);
 
     // Matches a pair of 3-sample pixel buffers of one size (row 0 on top) and reads
-    // the result back. False on a device error, which LastError() then names.
+    // the result back, the colour picture only with `bColour`. False on a device error,
+    // which LastError() then names.
     bool Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth, int32_t iHeight,
-               DisparityResult* pResult);
+               DisparityResult* pResult, bool bColour = true);
 
     // Device time per kernel during the last Match; empty unless the queue profiles.
     std::vector<KernelTime> LastKernelTimes() const;
