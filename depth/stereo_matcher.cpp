@@ -37,6 +37,11 @@ size_t AggregationScratchBytes(int32_t length) {
     return kPathGroup * kPathsPerItem * static_cast<size_t>(length) * kCandidates * sizeof(cl_ushort);
 }
 
+// Local memory for the right view's best candidates during the rows: one row per path.
+size_t RightKeyBytes(int32_t iWidth) {
+    return kPathGroup * kPathsPerItem * static_cast<size_t>(iWidth) * sizeof(cl_uint);
+}
+
 template <class... Args>
 cl_int SetArgs(cl::Kernel& kernel, const Args&... args) {
     cl_uint index = 0;
@@ -97,7 +102,7 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
         return true;
     }
     vLevels_.clear();
-    if (AggregationScratchBytes(std::max(iWidth, iHeight)) > localMemoryBytes_) {
+    if (AggregationScratchBytes(std::max(iWidth, iHeight)) + RightKeyBytes(iWidth) > localMemoryBytes_) {
         sLastError_ = "the device has too little local memory for " + std::to_string(iWidth) + " x " +
                       std::to_string(iHeight) + " pixels";
         return false;
@@ -110,7 +115,7 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
     };
     const size_t pixels = Pixels(iWidth, iHeight);
     create(&clBgr_, 2 * pixels * 3);
-    create(&clWindow_, 2 * pixels * sizeof(cl_short2));
+    create(&clWindow_, pixels * sizeof(cl_short2));
     create(&clCost_, pixels * kCandidates);
     create(&clSums_, pixels * kCandidates * sizeof(cl_ushort));
     create(&clSelected_, 2 * pixels * sizeof(cl_float));
@@ -169,7 +174,7 @@ bool StereoMatcher::MatchLevel(int level) {
     if (level == kPyramidLevels - 1) {
         const cl_short2 wholeRange = {{0, kCandidates / 2}};
         ok = ok &&
-             Check(clQueue_.enqueueFillBuffer(clWindow_, wholeRange, 0, 2 * Pixels(w, h) * sizeof(cl_short2)),
+             Check(clQueue_.enqueueFillBuffer(clWindow_, wholeRange, 0, Pixels(w, h) * sizeof(cl_short2)),
                    "setting the candidates");
     } else {
         const Level& coarse = vLevels_[level + 1];
@@ -177,7 +182,7 @@ bool StereoMatcher::MatchLevel(int level) {
              Check(SetArgs(clChooseWindows_, coarse.clDisparity, coarse.iWidth, coarse.iHeight, clWindow_, w,
                            h, maxDisparity),
                    "ChooseWindows arguments") &&
-             RunBlocks(clChooseWindows_, "ChooseWindows", w, 2 * h);
+             RunBlocks(clChooseWindows_, "ChooseWindows", w, h);
     }
     ok = ok &&
          Check(SetArgs(clMatchingCost_, lv.clCensus, lv.clGrey, clWindow_, clCost_, w, h, maxDisparity),
@@ -191,8 +196,8 @@ bool StereoMatcher::MatchLevel(int level) {
         const size_t items = (static_cast<size_t>(paths) + kPathsPerItem - 1) / kPathsPerItem;
         ok = ok &&
              Check(SetArgs(clAggregatePaths_, clCost_, clWindow_, lv.clGrey, clSums_,
-                           cl::Local(AggregationScratchBytes(length)), clSelected_, w, h, columns ? 1 : 0,
-                           columns ? 0 : 1, columns ? 0 : 1),
+                           cl::Local(AggregationScratchBytes(length)), cl::Local(RightKeyBytes(w)),
+                           clSelected_, w, h, columns ? 1 : 0, columns ? 0 : 1, columns ? 0 : 1),
                    "AggregatePaths arguments") &&
              Run(clAggregatePaths_, "AggregatePaths", cl::NDRange(RoundUp(items, kPathGroup)),
                  cl::NDRange(kPathGroup));

@@ -1,12 +1,12 @@
 // Dense disparity of the left view, coarse to fine over four pyramid levels.
 //
-// Each level: a census transform of both views; for every pixel 16 disparity
+// Each level: a census transform of both views; for every left pixel 16 disparity
 // candidates, the whole range on the coarsest level and around the coarser level's
 // result on the others; matching costs (census distance plus a little brightness
-// difference); semi-global aggregation along 8 paths (4 on the finest level); the
-// best candidate with a sub-pixel parabola, for the left view and, from the same
-// sums, for the right view; a 3 x 3 median; and a left-right check, whose rejects
-// take the background disparity around them.
+// difference); semi-global aggregation along rows and columns, both ways; the best
+// candidate with a sub-pixel parabola, for the left view and, from the same sums,
+// for the right view; a 3 x 3 median; and a left-right check, whose rejects take the
+// background disparity around them.
 //
 // Pictures are row 0 on top, rows without gaps. Both views of a level are stacked in
 // one buffer, the left one's rows first. Disparity maps are floats: left pixel x
@@ -52,6 +52,7 @@ typedef ushort8 __attribute__((aligned(2))) ushort8_any;
 typedef ushort16 __attribute__((aligned(2))) ushort16_any;
 typedef short16 __attribute__((aligned(2))) short16_any;
 typedef int16 __attribute__((aligned(4))) int16_any;
+typedef uint8 __attribute__((aligned(4))) uint8_any;
 typedef uint16 __attribute__((aligned(4))) uint16_any;
 typedef float16 __attribute__((aligned(4))) float16_any;
 typedef ulong16 __attribute__((aligned(8))) ulong16_any;
@@ -204,8 +205,8 @@ void CoarseRange(__global const float* coarse, int coarseWidth, int coarseHeight
     *low = INFINITY;
     *high = -INFINITY;
     for (int j = -RANGE_RADIUS; j <= RANGE_RADIUS; ++j) {
-        const float16 v = LoadFloat16(coarse + StackedRow(cy, j, coarseHeight) * coarseWidth, cx - RANGE_RADIUS,
-                                      coarseWidth);
+        const float16 v =
+            LoadFloat16(coarse + clamp(cy + j, 0, coarseHeight - 1) * coarseWidth, cx - RANGE_RADIUS, coarseWidth);
         const int16 known = isfinite(v) && v >= 0.0f;
         const float16 lows = select((float16)(INFINITY), v, known);
         const float16 highs = select((float16)(-INFINITY), v, known);
@@ -216,19 +217,18 @@ void CoarseRange(__global const float* coarse, int coarseWidth, int coarseHeight
     }
 }
 
-// Places the candidates around twice the smallest and twice the largest disparity of
-// the coarser level near the parent pixel, so that an edge that moved keeps both
-// surfaces: one run where they lie close, two where they do not.
+// Places the candidates of the left pixels around twice the smallest and twice the
+// largest disparity of the coarser level near the parent pixel, so that an edge that
+// moved keeps both surfaces: one run where they lie close, two where they do not.
 __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int coarseHeight,
                             __global short2* window, int width, int height, int maxDisparity)
 {
     const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
-    if (x >= width || y >= 2 * height) {
+    if (x >= width || y >= height) {
         return;
     }
-    const int view = y >= height ? 1 : 0;
-    const int cy = view * coarseHeight + min((y - view * height) / 2, coarseHeight - 1);
+    const int cy = min(y / 2, coarseHeight - 1);
     float8 parentLow;
     float8 parentHigh;
     CoarseRange(coarse, coarseWidth, coarseHeight, cy, x / 2, &parentLow, &parentHigh);
@@ -423,56 +423,35 @@ float BestLeft(ushort16 sum, short2 w)
     return (float)CandidateDisparity(w, best) + offset;
 }
 
-// The best candidate of right pixel x, whose candidates are `r`: right pixel x with
-// disparity d is left pixel x + d, so each candidate is looked up among those of the
-// left pixel it names. `sums` holds the row's sums, `stride` apart from pixel to pixel.
-float BestRight(__local const ushort* sums, int stride, __global const short2* leftWindow, short2 r, int x,
-                int width)
+// Right pixel x - d sees what left pixel x sees at disparity d. So each left pixel
+// offers its sums to the right pixels its candidates name, as keys (sum << 8) | d, and
+// each right pixel keeps the lowest key offered: the lowest sum, the smallest
+// disparity among equals. One run of 8 candidates from `start` names 8 neighbouring
+// right pixels, in reverse order.
+void OfferRun(__local uint* keys, ushort8 sums, int start, int x)
 {
-    const int16 d = (int16)((int8)(r.x), (int8)(r.y)) + (int16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
-    int16 where;  // of each candidate's sum; -1 where the left pixel does not have it
-    if (x + r.y + HALF_WINDOW <= width) {
-        // The left pixels named are two runs of 8 neighbours: their windows load as vectors.
-        const short16 firstRun = vload16(0, (__global const short*)(leftWindow + x + r.x));
-        const short16 secondRun = vload16(0, (__global const short*)(leftWindow + x + r.y));
-        const int16 inFirst = d - convert_int16((short16)(firstRun.even, secondRun.even));
-        const int16 inSecond = d - convert_int16((short16)(firstRun.odd, secondRun.odd));
-        const int16 index =
-            select(select((int16)(-1), HALF_WINDOW + inSecond, inSecond >= 0 && inSecond < HALF_WINDOW), inFirst,
-                   inFirst >= 0 && inFirst < HALF_WINDOW);
-        where = select((int16)(-1), (x + d) * stride + index, index >= 0);
+    const int first = x - start - (HALF_WINDOW - 1);
+    const uint8 offer = (convert_uint8(sums.s76543210) << 8) | ((uint8)(start) + (uint8)(7, 6, 5, 4, 3, 2, 1, 0));
+    if (first >= 0) {
+        __local uint8_any* kept = (__local uint8_any*)(keys + first);
+        *kept = min(*kept, offer);
     } else {
-        int v[CANDIDATES];
-        for (int k = 0; k < CANDIDATES; ++k) {
-            const int dk = CandidateDisparity(r, k);
-            const int kl = x + dk < width ? CandidateIndex(leftWindow[x + dk], dk) : -1;
-            v[k] = kl >= 0 ? (x + dk) * stride + kl : -1;
+        uint v[HALF_WINDOW];
+        *(uint8_any*)v = offer;
+        for (int i = -first; i < HALF_WINDOW; ++i) {
+            keys[first + i] = min(keys[first + i], v[i]);
         }
-        where = *(int16_any*)v;
     }
-    // Read unconditionally, then masked: which candidates exist varies from pixel to
-    // pixel, and a branch on it would mostly be mispredicted.
-    int at[CANDIDATES];
-    *(int16_any*)at = max(where, 0);
-    ushort found[CANDIDATES];
-#pragma unroll
-    for (int k = 0; k < CANDIDATES; ++k) {
-        found[k] = sums[at[k]];
-    }
-    const ushort16 sum = select(*(ushort16_any*)found, (ushort16)(0xFFFF), convert_short16(where < 0));
-    const ushort lowest = LowestOf(sum);
-    const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(lowest)));
-    return lowest < 0xFFFF ? (float)CandidateDisparity(r, best) : NO_ESTIMATE;
 }
 
-// With `selectBoth`, for the rows, which come last: the sums are complete once the
-// backward walk has passed a pixel, and every left pixel that a right pixel can name
-// lies on its right. So the backward walk keeps the sums in local memory instead and
-// picks the best candidates of both views as it goes, into the stacked `disparity`.
+// With `selectBoth`, for the rows, which come last: the backward walk keeps the
+// complete sums of its rows in local memory instead of writing them, and the best
+// candidates of both views are picked from there, into the stacked `disparity`;
+// `rightKeys` has room for a row's keys per path.
 __kernel void AggregatePaths(__global const uchar* cost, __global const short2* window, __global const uchar* grey,
-                             __global ushort* sums, __local ushort* forward, __global float* disparity, int width,
-                             int height, int columns, int accumulate, int selectBoth)
+                             __global ushort* sums, __local ushort* forward, __local uint* rightKeys,
+                             __global float* disparity, int width, int height, int columns, int accumulate,
+                             int selectBoth)
 {
     const int paths = columns ? width : height;
     const int length = columns ? height : width;
@@ -515,18 +494,37 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
             __global ushort16_any* sum = (__global ushort16_any*)(sums + p * CANDIDATES);
             const ushort16 both = path[j].cost + *(__local ushort16*)kept;
             const ushort16 total = accumulate ? *sum + both : both;
-            if (!selectBoth) {
-                if (owner[j]) {
-                    *sum = total;
-                }
-            } else {
+            if (selectBoth) {
                 *(__local ushort16*)kept = total;
-                if (owner[j]) {
-                    disparity[p] = BestLeft(total, path[j].window);
-                    disparity[height * width + p] =
-                        BestRight(scratch + j * CANDIDATES, PATHS_PER_ITEM * CANDIDATES, window + first[j],
-                                  window[height * width + p], step, width);
-                }
+            } else if (owner[j]) {
+                *sum = total;
+            }
+        }
+    }
+
+    // Apart from the walks, whose loop stays small enough for the processor to overlap
+    // the paths.
+    if (selectBoth) {
+#pragma unroll 1
+        for (int j = 0; j < PATHS_PER_ITEM; ++j) {
+            if (!owner[j]) {
+                continue;
+            }
+            __local uint* keys = rightKeys + get_local_id(0) * PATHS_PER_ITEM * width + j * width;
+            for (int x = 0; x < width; ++x) {
+                keys[x] = 0xFFFFFFFFu;
+            }
+            for (int x = 0; x < width; ++x) {
+                const int p = first[j] + x;
+                const ushort16 total = *(__local ushort16*)(scratch + (x * PATHS_PER_ITEM + j) * CANDIDATES);
+                const short2 w = window[p];
+                disparity[p] = BestLeft(total, w);
+                OfferRun(keys, total.lo, w.x, x);
+                OfferRun(keys, total.hi, w.y, x);
+            }
+            for (int x = 0; x < width; ++x) {
+                const uint key = keys[x];
+                disparity[height * width + first[j] + x] = key == 0xFFFFFFFFu ? NO_ESTIMATE : (float)(key & 0xFFu);
             }
         }
     }
