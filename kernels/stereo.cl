@@ -51,9 +51,7 @@ typedef uchar16 __attribute__((aligned(1))) uchar16_any;
 typedef ushort8 __attribute__((aligned(2))) ushort8_any;
 typedef ushort16 __attribute__((aligned(2))) ushort16_any;
 typedef short16 __attribute__((aligned(2))) short16_any;
-typedef int16 __attribute__((aligned(4))) int16_any;
 typedef uint8 __attribute__((aligned(4))) uint8_any;
-typedef uint16 __attribute__((aligned(4))) uint16_any;
 typedef float16 __attribute__((aligned(4))) float16_any;
 typedef ulong16 __attribute__((aligned(8))) ulong16_any;
 
@@ -186,15 +184,6 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 int CandidateDisparity(short2 window, int k)
 {
     return k < HALF_WINDOW ? window.x + k : window.y + k - HALF_WINDOW;
-}
-
-// The candidate of `window` that is disparity d, or -1.
-int CandidateIndex(short2 window, int d)
-{
-    const int first = d - window.x;
-    const int second = d - window.y;
-    return (first >= 0 && first < HALF_WINDOW) ? first
-                                              : (second >= 0 && second < HALF_WINDOW) ? HALF_WINDOW + second : -1;
 }
 
 // The smallest (low) and largest (high) estimate among the pixels within
