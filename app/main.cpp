@@ -3,6 +3,7 @@
 // the user closed the window or stopped the program, 1 when setup failed; the
 // command line is not used.
 #include "app/message_loop.h"
+#include "app/platform_messages.h"
 #include "compute/app_state.h"
 #include "compute/init_opencl.h"
 #include "diagnostics/debug_print.h"
@@ -17,14 +18,6 @@ constexpr int kExitSetupFailed = 1;
 constexpr const char* kInitialTitle = "KorrAppWindow";
 constexpr int32_t kWindowWidth = 3 * kPyramidBaseWidth;
 constexpr int32_t kWindowHeight = kPyramidBaseHeight;
-
-struct PlatformMessages {
-    using Message = PlatformMessage;
-    bool Peek(Message* pMsg) { return PlatformPeekMessage(pMsg); }
-    bool IsQuit(const Message& msg) { return PlatformIsQuitMessage(msg); }
-    void Translate(const Message& msg) { PlatformTranslateMessage(msg); }
-    void Dispatch(const Message& msg) { PlatformDispatchMessage(msg); }
-};
 
 }  // namespace
 

@@ -52,7 +52,7 @@ void PrintDeviceReport(const cl::Device& device) {
 
 }  // namespace
 
-bool InitOpenCL() {
+bool InitComputeDevice(cl_command_queue_properties queueProperties, ComputeDevice* pDevice) {
     std::vector<cl::Platform> vPlatforms;
     const cl_int iPlatformStatus = cl::Platform::get(&vPlatforms);
     if (iPlatformStatus != CL_SUCCESS || vPlatforms.empty()) {
@@ -84,8 +84,18 @@ bool InitOpenCL() {
 
     // A failed context shows later, as a failed kernel creation.
     cl_int iErrNum = CL_SUCCESS;
-    appState.clContext = cl::Context(vDevices, nullptr, nullptr, nullptr, &iErrNum);
-    appState.clCommandQueue = cl::CommandQueue(appState.clContext, vDevices.front(), 0);
+    pDevice->clContext = cl::Context(vDevices, nullptr, nullptr, nullptr, &iErrNum);
+    pDevice->clCommandQueue = cl::CommandQueue(pDevice->clContext, vDevices.front(), queueProperties);
+    pDevice->clDevice = vDevices.front();
+    return true;
+}
 
-    return BuildKernelAndBuffers(vDevices.front());
+bool InitOpenCL() {
+    ComputeDevice device;
+    if (!InitComputeDevice(0, &device)) {
+        return false;
+    }
+    appState.clContext = device.clContext;
+    appState.clCommandQueue = device.clCommandQueue;
+    return BuildKernelAndBuffers(device.clDevice);
 }

@@ -1,10 +1,7 @@
 #include "compute/kernel_build.h"
 
-#include <optional>
-#include <string>
-
 #include "compute/app_state.h"
-#include "compute/load_text_file.h"
+#include "compute/program_build.h"
 #include "diagnostics/debug_print.h"
 
 namespace {
@@ -45,19 +42,9 @@ void CreateEventSlots() {
 }  // namespace
 
 bool BuildKernelAndBuffers(const cl::Device& device) {
-    const std::optional<std::string> source = LoadTextFile(kKernelSourceFile);
-    if (!source) {
-        DEBUG_PRINT("Cannot read the kernel source %s from the working directory\n", kKernelSourceFile);
+    if (!BuildProgramFromFile(appState.clContext, device, kKernelSourceFile, &appState.clProgram)) {
         return false;
     }
-
-    // The build's own status is not needed: a failed build shows in its log and then
-    // as a failed kernel creation.
-    appState.clProgram = cl::Program(appState.clContext, *source, true);
-
-    std::string sBuildLog;
-    appState.clProgram.getBuildInfo(device, CL_PROGRAM_BUILD_LOG, &sBuildLog);
-    DEBUG_PRINT("Build Log:\n%s", sBuildLog.c_str());
 
     cl_int iErrNum = CL_SUCCESS;
     appState.clKernel = cl::Kernel(appState.clProgram, kKernelName, &iErrNum);

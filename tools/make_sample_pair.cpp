@@ -11,9 +11,9 @@ namespace {
 const char kUsage[] =
     "usage: make_sample_pair OUTPUT_DIR\n"
     "Writes a synthetic stereo pair into OUTPUT_DIR (created if missing):\n"
-    "  im2.bmp        left view, 450 x 375, 24-bit\n"
-    "  im6.bmp        right view; a point at left-view column x appears at x - d\n"
-    "  disparity.bmp  ground-truth d of each left-view pixel as grey, value = d x 4\n"
+    "  im2.bmp             left view, 450 x 375, 24-bit\n"
+    "  im6.bmp             right view; a point at left-view column x appears at x - d\n"
+    "  true_disparity.bmp  ground-truth d of each left-view pixel as grey, value = d x 4\n"
     "The surfaces lie at d = 8 (back wall), 16, 24, 32 and 40 (nearest) pixels.\n"
     "The output is the same, byte for byte, on every run.\n";
 

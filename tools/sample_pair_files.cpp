@@ -40,7 +40,7 @@ std::string WriteSamplePair(const fs::path& dir, const StereoSample& sample) {
     const std::pair<const char*, const std::vector<unsigned char>*> files[] = {
         {"im2.bmp", &sample.left},
         {"im6.bmp", &sample.right},
-        {"disparity.bmp", &grey},
+        {"true_disparity.bmp", &grey},
     };
     for (const auto& [name, pixels] : files) {
         const fs::path file = dir / name;

@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <fstream>
-#include <sstream>
 
 #include "tests/support/child_process.h"
 #include "tests/support/frame_fixture.h"
@@ -16,13 +14,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -69,8 +60,8 @@ protected:
         return NamesBesides(dir.path(),
                             {"im2.bmp", "im6.bmp", "test.cl", "depth.bmp", "stdout.txt", "stderr.txt"});
     }
-    std::string Stdout() const { return ReadText(dir.path() / "stdout.txt"); }
-    std::string Stderr() const { return ReadText(dir.path() / "stderr.txt"); }
+    std::string Stdout() const { return ReadFileText(dir.path() / "stdout.txt"); }
+    std::string Stderr() const { return ReadFileText(dir.path() / "stderr.txt"); }
     bool DepthWritten(const TestImage& expected) const {
         const TestImage depth = LoadTestBmp(dir.path() / "depth.bmp");
         return depth.width == expected.width && depth.height == expected.height &&

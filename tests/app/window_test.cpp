@@ -10,6 +10,9 @@
 #include "tests/support/child_process.h"
 #include "tests/support/frame_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_data.h"
+#include "tools/sample_pair_files.h"
+#include "tools/sample_scene.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -49,6 +52,21 @@ TestImage Screenshot(unsigned long window, const fs::path& scratch) {
     return image;
 }
 
+// Waits for the window of process `pid` to carry a title that matches `pattern`; the
+// window's id, or 0. The last title seen goes to *pTitle.
+unsigned long WaitForTitledWindow(pid_t pid, const std::regex& pattern, std::string* pTitle) {
+    unsigned long window = 0;
+    const bool found = WaitUntil(
+        [&] {
+            const std::string ids = RunCommand("xdotool search --pid " + std::to_string(pid) + " 2>/dev/null");
+            window = ids.empty() ? 0 : std::stoul(ids.substr(0, ids.find('\n')));
+            *pTitle = window == 0 ? "" : RunCommand("xdotool getwindowname " + std::to_string(window));
+            return std::regex_match(*pTitle, pattern);
+        },
+        60s);
+    return found ? window : 0;
+}
+
 TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
     if (std::getenv("DISPLAY") == nullptr) {
         GTEST_SKIP() << "needs an X display: run the tests under xvfb-run";
@@ -63,19 +81,10 @@ TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
     ChildProcess program(KORRAPP_BINARY,
                          {dir.path(), environment, dir.path() / "stdout.txt", dir.path() / "stderr.txt"});
 
-    unsigned long window = 0;
     std::string title;
     const std::regex frameTitle(R"(Fps: \d+\.\d{6} - \d+\.\d{6} s, \d+\.\d{6} - \d+\.\d{6} s)");
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            const std::string found =
-                RunCommand("xdotool search --pid " + std::to_string(program.pid()) + " 2>/dev/null");
-            window = found.empty() ? 0 : std::stoul(found.substr(0, found.find('\n')));
-            title = window == 0 ? "" : RunCommand("xdotool getwindowname " + std::to_string(window));
-            return std::regex_match(title, frameTitle);
-        },
-        60s))
-        << "window " << window << " titled '" << title << "'";
+    const unsigned long window = WaitForTitledWindow(program.pid(), frameTitle, &title);
+    ASSERT_NE(window, 0u) << "window titled '" << title << "'";
 
     const TestImage expected = HalveReference(left);
     const TestImage shot = Screenshot(window, dir.path());
@@ -89,6 +98,51 @@ TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
         }
     }
     EXPECT_EQ(wrong, 0) << "samples differing from depth.bmp at the window's top-left corner";
+
+    RequestWindowClose(window);
+    EXPECT_EQ(program.Wait(30s), std::optional<int>(0));
+}
+
+TEST(Window, KorrDepthShowsBothViewsAndTheDisparityWithTheRangeInTheTitle) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "needs an X display: run the tests under xvfb-run";
+    }
+    TempDir dir;
+    const StereoSample sample = GenerateSampleScene();
+    ASSERT_EQ(WriteSamplePair(dir.path(), sample), "");
+    fs::copy_file(StereoKernelSourceFile(), dir.path() / "stereo.cl");
+    const std::map<std::string, std::optional<std::string>> environment = {
+        {"LSAN_OPTIONS", "detect_leaks=0"}};
+    ChildProcess program(KORRDEPTH_BINARY,
+                         {dir.path(), environment, dir.path() / "stdout.txt", dir.path() / "stderr.txt"},
+                         {"--max-disparity", "48"});
+
+    std::string title;
+    const std::regex frameTitle(
+        R"(Fps: \d+\.\d{6} - \d+\.\d{6} s, \d+\.\d{6} - \d+\.\d{6} s, disparities 0 - 48)");
+    const unsigned long window = WaitForTitledWindow(program.pid(), frameTitle, &title);
+    ASSERT_NE(window, 0u) << "window titled '" << title << "'";
+
+    // Left view, right view, then the colour map, side by side.
+    const TestImage shot = Screenshot(window, dir.path());
+    ASSERT_GE(shot.width, 3 * sample.width);
+    ASSERT_GE(shot.height, sample.height);
+    int wrong = 0;
+    int black = 0;
+    for (int32_t y = 0; y < sample.height; ++y) {
+        const unsigned char* row = &shot.pixels[static_cast<size_t>(y) * shot.width * 3];
+        for (int32_t x = 0; x < sample.width * 3; ++x) {
+            const size_t i = static_cast<size_t>(y) * sample.width * 3 + x;
+            wrong += row[x] != sample.left[i];
+            wrong += row[sample.width * 3 + x] != sample.right[i];
+        }
+        for (int32_t x = 0; x < sample.width; ++x) {
+            const unsigned char* pixel = row + (2 * sample.width + x) * 3;
+            black += pixel[0] == 0 && pixel[1] == 0 && pixel[2] == 0;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "samples differing from the views";
+    EXPECT_EQ(black, 0) << "pixels of the colour map without an estimate";
 
     RequestWindowClose(window);
     EXPECT_EQ(program.Wait(30s), std::optional<int>(0));

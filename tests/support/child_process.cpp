@@ -30,7 +30,14 @@ int DecodeStatus(int status) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(const std::filesystem::path& program, const Options& options) {
+ChildProcess::ChildProcess(const std::filesystem::path& program, const Options& options,
+                           const std::vector<std::string>& arguments) {
+    // Built before the fork: the child only calls what is safe there.
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ < 0) {
         throw std::runtime_error("fork failed");
@@ -48,7 +55,7 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const Options& 
         }
         RedirectTo(options.stdoutFile, STDOUT_FILENO);
         RedirectTo(options.stderrFile, STDERR_FILENO);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 // A program started in its own working directory, its output kept in files.
 class ChildProcess {
@@ -17,7 +18,9 @@ public:
         std::filesystem::path stderrFile;
     };
 
-    ChildProcess(const std::filesystem::path& program, const Options& options);
+    // `arguments` follow the program's name on its command line.
+    ChildProcess(const std::filesystem::path& program, const Options& options,
+                 const std::vector<std::string>& arguments = {});
     ~ChildProcess();  // kills a child that is still running
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

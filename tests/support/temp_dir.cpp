@@ -51,3 +51,8 @@ std::vector<std::string> NamesBesides(const fs::path& dir, const std::set<std::s
     }
     return names;
 }
+
+std::string ReadFileText(const fs::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

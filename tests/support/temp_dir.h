@@ -35,4 +35,6 @@ std::vector<unsigned char> ReadFileBytes(const std::string& fileName);
 // Names in `dir` other than `expected`: what a program left behind.
 std::vector<std::string> NamesBesides(const std::filesystem::path& dir,
                                       const std::set<std::string>& expected);
+// The whole file as text; empty when it cannot be read.
+std::string ReadFileText(const std::filesystem::path& file);
 void WriteFileBytes(const std::string& fileName, const std::vector<unsigned char>& bytes);

@@ -16,3 +16,7 @@ std::string SharedTestDataMissing() {
 fs::path KernelSourceFile() {
     return fs::path(KORRAPP_KERNEL_SOURCE);
 }
+
+fs::path StereoKernelSourceFile() {
+    return fs::path(KORRAPP_STEREO_KERNEL_SOURCE);
+}

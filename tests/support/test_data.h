@@ -9,3 +9,5 @@ std::string SharedTestDataMissing();
 
 // The kernel source as it stands in the source tree.
 std::filesystem::path KernelSourceFile();
+// korrdepth's device code as it stands in the source tree.
+std::filesystem::path StereoKernelSourceFile();

@@ -25,13 +25,13 @@ TEST(SamplePairFiles, WritesBothViewsAndTheDisparityAsGrey) {
     const StereoSample sample = GenerateSampleScene();
     ASSERT_EQ(WriteSamplePair(dir, sample), "");
 
-    for (const char* name : {"im2.bmp", "im6.bmp", "disparity.bmp"}) {
+    for (const char* name : {"im2.bmp", "im6.bmp", "true_disparity.bmp"}) {
         EXPECT_EQ(fs::file_size(dir / name), 54u + 1352u * 375u) << name;
     }
     EXPECT_TRUE(LoadBgr(dir / "im2.bmp", 450, 375) == sample.left);
     EXPECT_TRUE(LoadBgr(dir / "im6.bmp", 450, 375) == sample.right);
 
-    const std::vector<unsigned char> grey = LoadBgr(dir / "disparity.bmp", 450, 375);
+    const std::vector<unsigned char> grey = LoadBgr(dir / "true_disparity.bmp", 450, 375);
     ASSERT_EQ(grey.size(), sample.disparity.size() * 3);
     for (std::size_t i = 0; i < sample.disparity.size(); ++i) {
         const int expected = sample.disparity[i] * 4;

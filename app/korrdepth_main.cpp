@@ -1,0 +1,73 @@
+// korrdepth's entry: the command line, the compute setup shared with korrapp, then
+// either one frame (--once) or frames whenever no window message is pending, until
+// the window is closed.
+#include <cstdio>
+#include <string>
+
+#include "diagnostics/debug_print.h"
+#include "app/message_loop.h"
+#include "app/platform_messages.h"
+#include "compute/app_state.h"
+#include "compute/init_opencl.h"
+#include "depth/depth_frame.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr const char* kInitialTitle = "KorrDepthWindow";
+constexpr int32_t kWindowWidth = 3 * kPyramidBaseWidth;
+constexpr int32_t kWindowHeight = kPyramidBaseHeight;
+
+bool SetUp(DepthState* pState) {
+    ComputeDevice device;
+    const bool bReady =
+        InitComputeDevice(0, &device) && pState->matcher.Init(device, pState->options.iMaxDisparity);
+    // The report shows before the first frame, also where the console is a file or a pipe.
+    if (FILE* pConsole = GetConsoleStream()) {
+        std::fflush(pConsole);
+    }
+    return bReady;
+}
+
+int RunWindow(DepthState* pState) {
+    if (!PlatformStartWindowSystem()) {
+        return 1;
+    }
+    PlatformWindow* hWnd = PlatformCreateMainWindow(kInitialTitle, kWindowWidth, kWindowHeight);
+    if (hWnd == nullptr) {
+        PlatformStopWindowSystem();
+        return 1;
+    }
+    PlatformShowMainWindow(hWnd);
+    const bool bReady = SetUp(pState);
+    pState->hWindow = hWnd;
+    if (bReady) {
+        PlatformMessages messages;
+        RunMessageLoop(messages, [pState] { ProcessDepthFrame(pState); });
+    }
+    PlatformDestroyWindow(hWnd);
+    pState->hWindow = nullptr;
+    PlatformStopWindowSystem();
+    return bReady ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    DepthState state;
+    std::string error;
+    switch (ParseDepthOptions(argc, argv, &state.options, &error)) {
+        case DepthCommand::Help:
+            std::fputs(kDepthUsage, stdout);
+            return 0;
+        case DepthCommand::Mistake:
+            std::fprintf(stderr, "korrdepth: %s\n%s", error.c_str(), kDepthUsage);
+            return 2;
+        case DepthCommand::Run:
+            break;
+    }
+    if (state.options.bOnce) {
+        return SetUp(&state) && ProcessDepthFrame(&state) ? 0 : 1;
+    }
+    return RunWindow(&state);
+}

@@ -1,0 +1,21 @@
+#include "compute/program_build.h"
+
+#include <optional>
+
+#include "diagnostics/debug_print.h"
+#include "compute/load_text_file.h"
+
+bool BuildProgramFromFile(const cl::Context& clContext, const cl::Device& device, const std::string& fileName,
+                          cl::Program* pProgram) {
+    const std::optional<std::string> source = LoadTextFile(fileName);
+    if (!source) {
+        DEBUG_PRINT("Cannot read the kernel source %s from the working directory\n", fileName.c_str());
+        return false;
+    }
+    *pProgram = cl::Program(clContext, *source, true);
+
+    std::string sBuildLog;
+    pProgram->getBuildInfo(device, CL_PROGRAM_BUILD_LOG, &sBuildLog);
+    DEBUG_PRINT("Build Log:\n%s", sBuildLog.c_str());
+    return true;
+}

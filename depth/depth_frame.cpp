@@ -1,0 +1,76 @@
+#include "depth/depth_frame.h"
+
+#include <cstdio>
+
+#include "diagnostics/debug_print.h"
+#include "depth/disparity_output.h"
+#include "depth/view_pair.h"
+#include "display/draw_image.h"
+#include "pipeline/frame_timing.h"
+#include "platform/platform.h"
+
+namespace {
+
+bool Fail(DepthState* pState, const std::string& problem) {
+    if (problem != pState->sReportedProblem) {
+        DEBUG_PRINT("%s\n", problem.c_str());
+        pState->sReportedProblem = problem;
+        // Seen now, not when the process ends, also where the console is a file or a pipe.
+        if (FILE* pConsole = GetConsoleStream()) {
+            std::fflush(pConsole);
+        }
+    }
+    return false;
+}
+
+void Show(DepthState* pState, const ViewPair& pair, const DisparityResult& result) {
+    if (pState->hWindow == nullptr) {
+        return;
+    }
+    const unsigned char* pictures[] = {pair.pLeft.get(), pair.pRight.get(), result.vColour.data()};
+    for (int i = 0; i < 3; ++i) {
+        DrawImageRgb(pState->hWindow, i * pair.iWidth, 0, pictures[i], pair.iWidth, pair.iHeight);
+    }
+}
+
+void ShowTiming(DepthState* pState, int64_t cnt1) {
+    int64_t cnt2 = 0;
+    ReadCounter(&cnt2);
+    const float dt = GetElapsedSeconds(&cnt2, &cnt1);
+    pState->fTotalTime += dt;
+    pState->iFrameCount += 1;
+    if (pState->hWindow == nullptr) {
+        return;
+    }
+    char sWindowTitle[kWindowTitleSize];
+    FormatFrameTitle(sWindowTitle, dt, pState->fTotalTime, pState->iFrameCount);
+    const std::string title =
+        std::string(sWindowTitle) + ", disparities 0 - " + std::to_string(pState->matcher.MaxDisparity());
+    PlatformSetWindowTitle(pState->hWindow, title.c_str());
+}
+
+}  // namespace
+
+bool ProcessDepthFrame(DepthState* pState) {
+    int64_t cnt1 = 0;
+    ReadCounter(&cnt1);
+
+    ViewPair pair;
+    const std::string unusable = ReadViewPair(pState->options.sLeftFile, pState->options.sRightFile, &pair);
+    if (!unusable.empty()) {
+        return Fail(pState, "Waiting for a usable stereo pair: " + unusable);
+    }
+    DisparityResult result;
+    if (!pState->matcher.Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, &result,
+                               pState->hWindow != nullptr)) {
+        return Fail(pState, "Matching failed on the device: " + pState->matcher.LastError());
+    }
+    const std::string unwritten = WriteDisparityFiles(pState->options, result);
+    if (!unwritten.empty()) {
+        return Fail(pState, "Cannot write the result: " + unwritten);
+    }
+    pState->sReportedProblem.clear();
+    Show(pState, pair, result);
+    ShowTiming(pState, cnt1);
+    return true;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// One frame of korrdepth: read the pair, match it on the device, write the result,
+// draw the left view, the right view and the disparity side by side, and put the
+// frame rate and the disparity range into the title.
+
+#include <cstdint>
+#include <string>
+
+#include "depth/depth_options.h"
+#include "depth/stereo_matcher.h"
+
+struct PlatformWindow;
+
+struct DepthState {
+    DepthOptions options;
+    StereoMatcher matcher;
+    PlatformWindow* hWindow = nullptr;  // none: nothing is drawn and no title set
+    float fTotalTime = 0.0f;
+    int32_t iFrameCount = 0;
+    std::string sReportedProblem;  // told once, until a frame succeeds
+};
+
+// True when the frame wrote its files. Otherwise a line saying why has been printed,
+// unless the same reason was printed for the frame before, and no file was touched
+// unless writing it failed.
+bool ProcessDepthFrame(DepthState* pState);

@@ -1,0 +1,93 @@
+#pragma once
+// Dense disparity on the OpenCL device. Builds "stereo.cl" from the working directory
+// once, sizes its device buffers for the pair it is given, and runs a whole match,
+// coarse to fine over the pyramid levels, per call.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "compute/init_opencl.h"
+#include "compute/opencl_bindings.h"
+
+constexpr const char* kStereoSourceFile = "stereo.cl";
+
+// The range the device code handles: 16 candidates at an eighth of the size.
+constexpr int kMinMaxDisparity = 1;
+constexpr int kMaxMaxDisparity = 120;
+
+struct DisparityResult {
+    int32_t iWidth = 0;
+    int32_t iHeight = 0;
+    std::vector<float> vDisparity;       // of the left view, row 0 on top; INFINITY where no estimate
+    std::vector<unsigned char> vGrey;    // 3 samples per pixel: grey 4 x disparity
+    std::vector<unsigned char> vColour;  // 3 samples per pixel: the colour map, blue-green-red; or none
+};
+
+struct KernelTime {
+    std::string sName;
+    double dMilliseconds = 0.0;
+    int iLaunches = 0;
+};
+
+class StereoMatcher {
+public:
+    // Builds the program and creates its kernels; false, with the reason printed,
+    // when that fails.
+    bool Init(const ComputeDevice& device, int iMaxDisparity);
+
+    // Matches a pair of 3-sample pixel buffers of one size (row 0 on top) and reads
+    // the result back, the colour picture only with `bColour`. False on a device error,
+    // which LastError() then names.
+    bool Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth, int32_t iHeight,
+               DisparityResult* pResult, bool bColour = true);
+
+    // Device time per kernel during the last Match; empty unless the queue profiles.
+    std::vector<KernelTime> LastKernelTimes() const;
+    // From the start of its first kernel to the end of its last: the kernels' times and
+    // the gaps between them. 0 unless the queue profiles.
+    double LastKernelSpanMilliseconds() const;
+
+    int MaxDisparity() const { return iMaxDisparity_; }
+    const std::string& LastError() const { return sLastError_; }
+
+private:
+    // The two views of a level are stacked in one buffer, left rows first.
+    struct Level {
+        int32_t iWidth = 0;
+        int32_t iHeight = 0;
+        cl::Buffer clGrey;
+        cl::Buffer clCensus;
+        cl::Buffer clDisparity;  // the level's result, dense, guiding the next finer level
+    };
+    struct Launch {
+        const char* name;
+        cl::Event event;
+    };
+
+    bool Resize(int32_t iWidth, int32_t iHeight);
+    bool MatchLevel(int level);
+    bool Run(cl::Kernel& kernel, const char* name, const cl::NDRange& global, const cl::NDRange& local);
+    // One work-item per pixel of `rows` rows, or per block of 16 pixels of a row.
+    bool RunPixels(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t rows);
+    bool RunBlocks(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t rows);
+    bool Check(cl_int iStatus, const char* what);
+
+    cl::Context clContext_;
+    cl::CommandQueue clQueue_;
+    cl::Program clProgram_;
+    int iMaxDisparity_ = 0;
+    bool bProfiling_ = false;
+    size_t localMemoryBytes_ = 0;
+
+    cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clChooseWindows_, clMatchingCost_, clAggregatePaths_,
+        clMedian3x3_, clCheckConsistency_, clFillHoles_, clShowDisparity_;
+
+    std::vector<Level> vLevels_;
+    // Sized for level 0 and used by each level in turn.
+    cl::Buffer clBgr_, clWindow_, clCost_, clSums_, clSelected_, clMedian_;
+    cl::Buffer clGreyPicture_, clColourPicture_;
+
+    std::vector<Launch> vLaunches_;
+    std::string sLastError_;
+};

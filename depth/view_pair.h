@@ -1,0 +1,21 @@
+#pragma once
+// korrdepth's stereo pair: two files of one size, each a BMP or a binary PPM, told
+// apart by their content.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct ViewPair {
+    std::unique_ptr<unsigned char[]> pLeft;  // 3 samples per pixel, blue-green-red, row 0 on top
+    std::unique_ptr<unsigned char[]> pRight;
+    int32_t iWidth = 0;
+    int32_t iHeight = 0;
+};
+
+// Each pyramid level keeps at least 2 x 2 pixels; the device buffers stay modest.
+constexpr int32_t kMinViewSize = 16;
+constexpr int32_t kMaxViewSize = 2048;
+
+// Empty when both views were read and can be matched; otherwise why not, naming the file.
+std::string ReadViewPair(const std::string& leftFile, const std::string& rightFile, ViewPair* pPair);

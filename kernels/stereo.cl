@@ -1,0 +1,655 @@
+// Dense disparity of the left view, coarse to fine over four pyramid levels.
+//
+// Each level: a census transform of both views; for every left pixel 16 disparity
+// candidates, the whole range on the coarsest level and around the coarser level's
+// result on the others; matching costs (census distance plus a little brightness
+// difference); semi-global aggregation along rows and columns, both ways; the best
+// candidate with a sub-pixel parabola, for the left view and, from the same sums,
+// for the right view; a 3 x 3 median; and a left-right check, whose rejects take the
+// background disparity around them.
+//
+// Pictures are row 0 on top, rows without gaps. Both views of a level are stacked in
+// one buffer, the left one's rows first. Disparity maps are floats: left pixel x
+// matches right pixel x - d, right pixel x matches left pixel x + d. A negative
+// value marks a pixel without an estimate; INFINITY one that stays without.
+//
+// Work-items mostly take a block of 16 neighbouring pixels of a row, or the 16
+// candidates of one pixel, and work on them in vectors.
+
+#define CANDIDATES 16
+#define HALF_WINDOW 8
+#define BLOCK 16
+#define NO_ESTIMATE (-1.0f)
+
+// Matching cost: census bits that differ, plus the brightness difference up to
+// BRIGHTNESS_LIMIT divided by BRIGHTNESS_DIVISOR.
+#define BRIGHTNESS_LIMIT 32
+#define BRIGHTNESS_DIVISOR 2
+#define OUTSIDE_COST 10        // the match would fall left of the right view
+#define OUT_OF_RANGE_COST 255  // beyond the disparity range searched
+
+// Aggregation penalties: a step of one disparity between neighbours on a path, and
+// any larger step, which costs less by EDGE_SLOPE per grey level of brightness
+// change, as depth edges tend to be brightness edges.
+#define SMALL_STEP_PENALTY 20
+#define LARGE_STEP_PENALTY 72
+#define EDGE_SLOPE 2
+#define FAR_COST 8000  // a candidate the pixel before did not have; sums stay in 16 bits
+
+// The candidates cover the disparities of the coarser level within this many of its
+// pixels around the parent.
+#define RANGE_RADIUS 2
+
+// A match is kept when the other view's disparity at its partner differs by at most this.
+#define CONSISTENCY_LIMIT 1.0f
+// How far up and down a rejected pixel looks for the background.
+#define FILL_REACH_VERTICAL 12
+
+// Vector types aligned like their elements: loads and stores through them are single
+// instructions, where vstoreN may become one store per element.
+typedef uchar16 __attribute__((aligned(1))) uchar16_any;
+typedef ushort8 __attribute__((aligned(2))) ushort8_any;
+typedef ushort16 __attribute__((aligned(2))) ushort16_any;
+typedef short16 __attribute__((aligned(2))) short16_any;
+typedef uint8 __attribute__((aligned(4))) uint8_any;
+typedef float16 __attribute__((aligned(4))) float16_any;
+typedef ulong16 __attribute__((aligned(8))) ulong16_any;
+
+// ---------------------------------------------------------------------------------
+// Blocks of 16 pixels. A block that reaches past the side of the picture reads the
+// edge pixels instead, and writes only what lies inside.
+
+uchar16 LoadUchar16(__global const uchar* row, int x, int width)
+{
+    if (x >= 0 && x + BLOCK <= width) {
+        return *(__global const uchar16_any*)(row + x);
+    }
+    uchar v[BLOCK];
+    for (int i = 0; i < BLOCK; ++i) {
+        v[i] = row[clamp(x + i, 0, width - 1)];
+    }
+    return *(uchar16_any*)v;
+}
+
+float16 LoadFloat16(__global const float* row, int x, int width)
+{
+    if (x >= 0 && x + BLOCK <= width) {
+        return *(__global const float16_any*)(row + x);
+    }
+    float v[BLOCK];
+    for (int i = 0; i < BLOCK; ++i) {
+        v[i] = row[clamp(x + i, 0, width - 1)];
+    }
+    return *(float16_any*)v;
+}
+
+void StoreFloat16(float16 value, __global float* row, int x, int width)
+{
+    if (x + BLOCK <= width) {
+        *(__global float16_any*)(row + x) = value;
+        return;
+    }
+    float v[BLOCK];
+    *(float16_any*)v = value;
+    for (int i = 0; i < BLOCK && x + i < width; ++i) {
+        row[x + i] = v[i];
+    }
+}
+
+// Row y of a stack of two views of `height` rows, y + dy kept within y's own view.
+int StackedRow(int y, int dy, int height)
+{
+    const int top = y >= height ? height : 0;
+    return clamp(y + dy, top, top + height - 1);
+}
+
+// ---------------------------------------------------------------------------------
+// Pyramid
+
+// Rec. 601 luma in 8 bits, from blue, green, red.
+__kernel void GreyFromBgr(__global const uchar* bgr, __global uchar* grey, int width, int rows)
+{
+    const int x = get_global_id(0);
+    const int y = get_global_id(1);
+    if (x >= width || y >= rows) {
+        return;
+    }
+    const int p = y * width + x;
+    const uint value = 29u * bgr[3 * p] + 150u * bgr[3 * p + 1] + 77u * bgr[3 * p + 2];
+    grey[p] = (uchar)((value + 128u) >> 8);
+}
+
+// Mean of each 2 x 2 block, as from one pyramid level to the next.
+__kernel void HalveGrey(__global const uchar* input, __global uchar* output, int inputWidth, int inputHeight,
+                        int width, int height)
+{
+    const int x = get_global_id(0);
+    const int y = get_global_id(1);
+    if (x >= width || y >= 2 * height) {
+        return;
+    }
+    const int view = y >= height ? 1 : 0;
+    __global const uchar* top = input + (view * inputHeight + 2 * (y - view * height)) * inputWidth + 2 * x;
+    const uint sum = top[0] + top[1] + top[inputWidth] + top[inputWidth + 1];
+    output[y * width + x] = (uchar)((sum + 2u) >> 2);
+}
+
+// ---------------------------------------------------------------------------------
+// Census transform: one bit per pixel of the 7 x 7 neighbourhood but the centre, set
+// where that pixel is darker than the centre. Borders repeat the edge pixels.
+__kernel void Census(__global const uchar* grey, __global ulong* census, int width, int height)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= 2 * height) {
+        return;
+    }
+    const uchar16 centre = LoadUchar16(grey + y * width, x, width);
+    uint16 high = 0;  // the first 32 bits
+    uint16 low = 0;   // the other 16
+    int n = 0;
+#pragma unroll
+    for (int dy = -3; dy <= 3; ++dy) {
+        __global const uchar* row = grey + StackedRow(y, dy, height) * width;
+#pragma unroll
+        for (int dx = -3; dx <= 3; ++dx) {
+            if (dx != 0 || dy != 0) {
+                const uint16 darker = convert_uint16(LoadUchar16(row, x + dx, width) < centre) & 1u;
+                if (n < 32) {
+                    high = (high << 1) | darker;
+                } else {
+                    low = (low << 1) | darker;
+                }
+                ++n;
+            }
+        }
+    }
+    const ulong16 bits = (convert_ulong16(high) << 16) | convert_ulong16(low);
+    __global ulong* out = census + y * width;
+    if (x + BLOCK <= width) {
+        *(__global ulong16_any*)(out + x) = bits;
+    } else {
+        ulong v[BLOCK];
+        *(ulong16_any*)v = bits;
+        for (int i = 0; i < BLOCK && x + i < width; ++i) {
+            out[x + i] = v[i];
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Candidates: pixel p tries window[p].x + 0..7 and window[p].y + 0..7, with
+// y >= x + 8; where y == x + 8 they are one run of 16.
+
+int CandidateDisparity(short2 window, int k)
+{
+    return k < HALF_WINDOW ? window.x + k : window.y + k - HALF_WINDOW;
+}
+
+// The smallest (low) and largest (high) estimate among the pixels within
+// RANGE_RADIUS of each of 8 neighbouring coarse pixels; +-INFINITY where none.
+void CoarseRange(__global const float* coarse, int coarseWidth, int coarseHeight, int cy, int cx,
+                 float8* low, float8* high)
+{
+    *low = INFINITY;
+    *high = -INFINITY;
+    for (int j = -RANGE_RADIUS; j <= RANGE_RADIUS; ++j) {
+        const float16 v =
+            LoadFloat16(coarse + clamp(cy + j, 0, coarseHeight - 1) * coarseWidth, cx - RANGE_RADIUS, coarseWidth);
+        const int16 known = isfinite(v) && v >= 0.0f;
+        const float16 lows = select((float16)(INFINITY), v, known);
+        const float16 highs = select((float16)(-INFINITY), v, known);
+        *low = fmin(*low, fmin(fmin(fmin(lows.s01234567, lows.s12345678), fmin(lows.s23456789, lows.s3456789a)),
+                               lows.s456789ab));
+        *high = fmax(*high, fmax(fmax(fmax(highs.s01234567, highs.s12345678), fmax(highs.s23456789, highs.s3456789a)),
+                                 highs.s456789ab));
+    }
+}
+
+// Places the candidates of the left pixels around twice the smallest and twice the
+// largest disparity of the coarser level near the parent pixel, so that an edge that
+// moved keeps both surfaces: one run where they lie close, two where they do not.
+__kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int coarseHeight,
+                            __global short2* window, int width, int height, int maxDisparity)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= height) {
+        return;
+    }
+    const int cy = min(y / 2, coarseHeight - 1);
+    float8 parentLow;
+    float8 parentHigh;
+    CoarseRange(coarse, coarseWidth, coarseHeight, cy, x / 2, &parentLow, &parentHigh);
+    // Each coarse pixel is the parent of two neighbours in the row.
+    const int16 known = (parentHigh >= parentLow).s0011223344556677;
+    const float16 low = select((float16)(0.0f), 2.0f * parentLow.s0011223344556677, known);
+    const float16 high = select((float16)(0.0f), 2.0f * parentHigh.s0011223344556677, known);
+
+    const int16 needLow = convert_int16(floor(low)) - 1;
+    const int16 needHigh = convert_int16(ceil(high)) + 1;
+    const int16 span = needHigh - needLow + 1;
+    const int16 oneRun = span <= CANDIDATES;
+    const int16 runStart = needLow - (CANDIDATES - span) / 2;
+    int16 first = select(convert_int16(rint(low)) - (HALF_WINDOW / 2 - 1), runStart, oneRun);
+    int16 second = select(convert_int16(rint(high)) - HALF_WINDOW / 2, runStart + HALF_WINDOW, oneRun);
+    first = select((int16)(0), first, known);
+    second = select((int16)(HALF_WINDOW), second, known);
+    first = clamp(first, 0, max(0, maxDisparity - (CANDIDATES - 1)));
+    second = clamp(second, first + HALF_WINDOW, max(first + HALF_WINDOW, maxDisparity - (HALF_WINDOW - 1)));
+
+    const short16 a = convert_short16(first);
+    const short16 b = convert_short16(second);
+    const short16 pairsLow = (short16)(a.s0, b.s0, a.s1, b.s1, a.s2, b.s2, a.s3, b.s3,
+                                  a.s4, b.s4, a.s5, b.s5, a.s6, b.s6, a.s7, b.s7);
+    const short16 pairsHigh = (short16)(a.s8, b.s8, a.s9, b.s9, a.sa, b.sa, a.sb, b.sb,
+                                   a.sc, b.sc, a.sd, b.sd, a.se, b.se, a.sf, b.sf);
+    __global short* out = (__global short*)(window + y * width + x);
+    if (x + BLOCK <= width) {
+        *(__global short16_any*)out = pairsLow;
+        *(__global short16_any*)(out + 16) = pairsHigh;
+    } else {
+        short v[2 * BLOCK];
+        *(short16_any*)v = pairsLow;
+        *(short16_any*)(v + 16) = pairsHigh;
+        for (int i = 0; i < 2 * (width - x); ++i) {
+            out[i] = v[i];
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Matching cost of each candidate of each left pixel.
+__kernel void MatchingCost(__global const ulong* census, __global const uchar* grey, __global const short2* window,
+                           __global uchar* cost, int width, int height, int maxDisparity)
+{
+    const int x = get_global_id(0);
+    const int y = get_global_id(1);
+    if (x >= width || y >= height) {
+        return;
+    }
+    const int p = y * width + x;
+    const ulong bits = census[p];
+    const short brightness = grey[p];
+    const short2 w = window[p];
+    __global const ulong* rightCensus = census + (height + y) * width;
+    __global const uchar* rightGrey = grey + (height + y) * width;
+    ushort16 costs;
+    if (x - w.y - (HALF_WINDOW - 1) >= 0) {
+        // Every candidate's match lies inside the right view: two runs of 8 neighbours.
+        const int a = x - w.x - (HALF_WINDOW - 1);
+        const int b = x - w.y - (HALF_WINDOW - 1);
+        const ulong8 first = vload8(0, rightCensus + a).s76543210;
+        const ulong8 second = vload8(0, rightCensus + b).s76543210;
+        const short16 other = convert_short16((uchar16)(vload8(0, rightGrey + a).s76543210,
+                                                         vload8(0, rightGrey + b).s76543210));
+        const ushort16 differing =
+            (ushort16)(convert_ushort8(popcount(first ^ bits)), convert_ushort8(popcount(second ^ bits)));
+        const ushort16 brightnessDifference = convert_ushort16(abs(other - (short16)(brightness)));
+        costs = differing + min(brightnessDifference, (ushort16)(BRIGHTNESS_LIMIT)) / (ushort16)(BRIGHTNESS_DIVISOR);
+    } else {
+        ushort c[CANDIDATES];
+        for (int k = 0; k < CANDIDATES; ++k) {
+            const int xr = x - CandidateDisparity(w, k);
+            c[k] = xr >= 0 ? (ushort)(popcount(bits ^ rightCensus[xr]) +
+                                      min((int)abs(rightGrey[xr] - brightness), BRIGHTNESS_LIMIT) / BRIGHTNESS_DIVISOR)
+                           : (ushort)OUTSIDE_COST;
+        }
+        costs = *(ushort16_any*)c;
+    }
+    const short16 d = (short16)((short8)(w.x), (short8)(w.y)) + (short16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+    costs = select(min(costs, (ushort16)(OUT_OF_RANGE_COST - 1)), (ushort16)(OUT_OF_RANGE_COST),
+                   d > (short16)(maxDisparity));
+    *(__global uchar16_any*)(cost + p * CANDIDATES) = convert_uchar16(costs);
+}
+
+// ---------------------------------------------------------------------------------
+// Semi-global aggregation of the left view's costs along the rows, both ways, and
+// along the columns, both ways. Each work-item walks PATHS_PER_ITEM neighbouring rows
+// (or columns), first forward, keeping each step's path costs in local memory, then
+// backward, adding both into the sums: the sums are read and written once per pair of
+// directions.
+
+// One path's steps depend on each other, the paths' steps do not: walking several
+// side by side lets the processor overlap them.
+#define PATHS_PER_ITEM 4
+
+// The previous pixel's path costs by disparity, far costs elsewhere, for a step
+// between pixels with different candidates.
+#define BY_DISPARITY_OFFSET 8
+#define BY_DISPARITY_SIZE 160
+
+// Written as a tree of shuffles on one width, which the compiler maps to the
+// processor's horizontal-minimum instruction where there is one.
+ushort LowestOf(ushort16 v)
+{
+    ushort8 a = min(v.lo, v.hi);
+    a = min(a, a.s45670123);
+    a = min(a, a.s23016745);
+    a = min(a, a.s10325476);
+    return a.s0;
+}
+
+ushort16 ReadByDisparity(const ushort* byDisparity, short2 w, int shift)
+{
+    return (ushort16)(*(const ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.x + shift),
+                      *(const ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.y + shift));
+}
+
+void WriteByDisparity(ushort* byDisparity, short2 w, ushort16 values)
+{
+    *(ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.x) = values.lo;
+    *(ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.y) = values.hi;
+}
+
+typedef struct {
+    ushort16 cost;  // the path costs at the latest pixel
+    short2 window;
+    int grey;
+    ushort lowest;  // of cost
+} Path;
+
+// The path costs at pixel p from those of the pixel before on the path; with
+// `start`, p begins the path.
+void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global const short2* window,
+          __global const uchar* grey, int p, bool start)
+{
+    const short2 w = window[p];
+    const ushort16 matching = convert_ushort16(*(__global const uchar16_any*)(cost + p * CANDIDATES));
+    const int brightness = grey[p];
+
+    ushort16 same;
+    ushort16 lower;
+    ushort16 higher;
+    if (w.x == path->window.x && w.y == path->window.y) {
+        // The common case: neighbours along the path share their candidates. Lane k's
+        // neighbours are lanes k - 1 and k + 1, but across the gap of two separate runs.
+        const ushort far = FAR_COST;
+        const ushort16 previous = path->cost;
+        same = previous;
+        lower = (ushort16)(far, previous.s0, previous.s12, previous.s3456, previous.s789abcde);
+        higher = (ushort16)(previous.s12345678, previous.s9abc, previous.sde, previous.sf, far);
+        if (w.y != w.x + HALF_WINDOW) {
+            lower.s8 = far;
+            higher.s7 = far;
+        }
+    } else {
+        WriteByDisparity(byDisparity, path->window, path->cost);
+        same = ReadByDisparity(byDisparity, w, 0);
+        lower = ReadByDisparity(byDisparity, w, -1);
+        higher = ReadByDisparity(byDisparity, w, 1);
+        WriteByDisparity(byDisparity, path->window, (ushort16)(FAR_COST));
+    }
+
+    const int largeStep =
+        max(SMALL_STEP_PENALTY + 1, LARGE_STEP_PENALTY - EDGE_SLOPE * (int)abs(brightness - path->grey));
+    ushort16 best = min(same, (ushort16)(path->lowest + largeStep));
+    best = min(best, min(lower, higher) + (ushort16)(SMALL_STEP_PENALTY));
+    path->cost = start ? matching : matching + best - (ushort16)(path->lowest);
+    path->window = w;
+    path->grey = brightness;
+    path->lowest = LowestOf(path->cost);
+}
+
+// The best candidate of a left pixel: the lowest sum, refined by the parabola through
+// it and its neighbours where both are candidates too.
+float BestLeft(ushort16 sum, short2 w)
+{
+    const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(LowestOf(sum))));
+    ushort s[CANDIDATES];
+    *(ushort16_any*)s = sum;
+    const bool oneRun = w.y == w.x + HALF_WINDOW;
+    const bool inside = best % HALF_WINDOW != 0 && best % HALF_WINDOW != HALF_WINDOW - 1;
+    float offset = 0.0f;
+    if (best > 0 && best < CANDIDATES - 1 && (inside || oneRun)) {
+        const float below = s[best - 1];
+        const float centre = s[best];
+        const float above = s[best + 1];
+        const float curvature = below - 2.0f * centre + above;
+        offset = curvature > 0.0f ? (below - above) / (2.0f * curvature) : 0.0f;
+    }
+    return (float)CandidateDisparity(w, best) + offset;
+}
+
+// Right pixel x - d sees what left pixel x sees at disparity d. So each left pixel
+// offers its sums to the right pixels its candidates name, as keys (sum << 8) | d, and
+// each right pixel keeps the lowest key offered: the lowest sum, the smallest
+// disparity among equals. One run of 8 candidates from `start` names 8 neighbouring
+// right pixels, in reverse order.
+void OfferRun(__local uint* keys, ushort8 sums, int start, int x)
+{
+    const int first = x - start - (HALF_WINDOW - 1);
+    const uint8 offer = (convert_uint8(sums.s76543210) << 8) | ((uint8)(start) + (uint8)(7, 6, 5, 4, 3, 2, 1, 0));
+    if (first >= 0) {
+        __local uint8_any* kept = (__local uint8_any*)(keys + first);
+        *kept = min(*kept, offer);
+    } else {
+        uint v[HALF_WINDOW];
+        *(uint8_any*)v = offer;
+        for (int i = -first; i < HALF_WINDOW; ++i) {
+            keys[first + i] = min(keys[first + i], v[i]);
+        }
+    }
+}
+
+// With `selectBoth`, for the rows, which come last: the backward walk keeps the
+// complete sums of its rows in local memory instead of writing them, and the best
+// candidates of both views are picked from there, into the stacked `disparity`;
+// `rightKeys` has room for a row's keys per path.
+__kernel void AggregatePaths(__global const uchar* cost, __global const short2* window, __global const uchar* grey,
+                             __global ushort* sums, __local ushort* forward, __local uint* rightKeys,
+                             __global float* disparity, int width, int height, int columns, int accumulate,
+                             int selectBoth)
+{
+    const int paths = columns ? width : height;
+    const int length = columns ? height : width;
+    const int along = columns ? width : 1;   // from one pixel of a path to the next
+    const int across = columns ? 1 : width;  // from one path to the next
+    __local ushort* scratch = forward + get_local_id(0) * length * PATHS_PER_ITEM * CANDIDATES;
+
+    Path path[PATHS_PER_ITEM];
+    int first[PATHS_PER_ITEM];   // pixel
+    bool owner[PATHS_PER_ITEM];  // false for a padding path, which repeats the last one unwritten
+    ushort byDisparity[PATHS_PER_ITEM][BY_DISPARITY_SIZE];
+#pragma unroll
+    for (int j = 0; j < PATHS_PER_ITEM; ++j) {
+        const int t = get_global_id(0) * PATHS_PER_ITEM + j;
+        owner[j] = t < paths;
+        first[j] = min(t, paths - 1) * across;
+        path[j].window = (short2)(-1, -1);
+        path[j].cost = (ushort16)(FAR_COST);
+        path[j].grey = 0;
+        path[j].lowest = 0;
+        for (int i = 0; i < BY_DISPARITY_SIZE; i += 16) {
+            *(ushort16_any*)(byDisparity[j] + i) = (ushort16)(FAR_COST);
+        }
+    }
+
+    for (int step = 0; step < length; ++step) {
+#pragma unroll
+        for (int j = 0; j < PATHS_PER_ITEM; ++j) {
+            Step(&path[j], byDisparity[j], cost, window, grey, first[j] + step * along, step == 0);
+            *(__local ushort16*)(scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES) = path[j].cost;
+        }
+    }
+
+    for (int step = length - 1; step >= 0; --step) {
+#pragma unroll
+        for (int j = 0; j < PATHS_PER_ITEM; ++j) {
+            const int p = first[j] + step * along;
+            Step(&path[j], byDisparity[j], cost, window, grey, p, step == length - 1);
+            __local ushort* kept = scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES;
+            __global ushort16_any* sum = (__global ushort16_any*)(sums + p * CANDIDATES);
+            const ushort16 both = path[j].cost + *(__local ushort16*)kept;
+            const ushort16 total = accumulate ? *sum + both : both;
+            if (selectBoth) {
+                *(__local ushort16*)kept = total;
+            } else if (owner[j]) {
+                *sum = total;
+            }
+        }
+    }
+
+    // Apart from the walks, whose loop stays small enough for the processor to overlap
+    // the paths.
+    if (selectBoth) {
+#pragma unroll 1
+        for (int j = 0; j < PATHS_PER_ITEM; ++j) {
+            if (!owner[j]) {
+                continue;
+            }
+            __local uint* keys = rightKeys + get_local_id(0) * PATHS_PER_ITEM * width + j * width;
+            for (int x = 0; x < width; ++x) {
+                keys[x] = 0xFFFFFFFFu;
+            }
+            for (int x = 0; x < width; ++x) {
+                const int p = first[j] + x;
+                const ushort16 total = *(__local ushort16*)(scratch + (x * PATHS_PER_ITEM + j) * CANDIDATES);
+                const short2 w = window[p];
+                disparity[p] = BestLeft(total, w);
+                OfferRun(keys, total.lo, w.x, x);
+                OfferRun(keys, total.hi, w.y, x);
+            }
+            for (int x = 0; x < width; ++x) {
+                const uint key = keys[x];
+                disparity[height * width + first[j] + x] = key == 0xFFFFFFFFu ? NO_ESTIMATE : (float)(key & 0xFFu);
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Clean-up
+
+#define SORT2(a, b)                      \
+    {                                    \
+        const float16 low = fmin(a, b);  \
+        b = fmax(a, b);                  \
+        a = low;                         \
+    }
+
+// 3 x 3 median of both views; pixels without an estimate count as the largest values.
+__kernel void Median3x3(__global const float* input, __global float* output, int width, int height)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= 2 * height) {
+        return;
+    }
+    float16 v[9];
+    for (int j = 0; j < 3; ++j) {
+        __global const float* row = input + StackedRow(y, j - 1, height) * width;
+        for (int i = 0; i < 3; ++i) {
+            const float16 d = LoadFloat16(row, x + i - 1, width);
+            v[3 * j + i] = select(d, (float16)(INFINITY), d < 0.0f);
+        }
+    }
+    // The classic 19-exchange network for the median of nine.
+    SORT2(v[1], v[2]); SORT2(v[4], v[5]); SORT2(v[7], v[8]);
+    SORT2(v[0], v[1]); SORT2(v[3], v[4]); SORT2(v[6], v[7]);
+    SORT2(v[1], v[2]); SORT2(v[4], v[5]); SORT2(v[7], v[8]);
+    SORT2(v[0], v[3]); SORT2(v[5], v[8]); SORT2(v[4], v[7]);
+    SORT2(v[3], v[6]); SORT2(v[1], v[4]); SORT2(v[2], v[5]);
+    SORT2(v[4], v[7]); SORT2(v[4], v[2]); SORT2(v[6], v[4]);
+    SORT2(v[4], v[2]);
+    StoreFloat16(select(v[4], (float16)(NO_ESTIMATE), isinf(v[4])), output + y * width, x, width);
+}
+
+// The disparity at (x, y) of `view` (0 left, 1 right) where the other view's
+// disparity at its partner agrees; otherwise NO_ESTIMATE.
+float Checked(__global const float* disparity, int width, int height, int view, int x, int y)
+{
+    const float d = disparity[(view * height + y) * width + x];
+    const int partner = (int)floor((float)x + (view == 0 ? -d : d) + 0.5f);
+    if (d < 0.0f || partner < 0 || partner >= width) {
+        return NO_ESTIMATE;
+    }
+    const float e = disparity[((1 - view) * height + y) * width + partner];
+    return (e >= 0.0f && fabs(d - e) <= CONSISTENCY_LIMIT) ? d : NO_ESTIMATE;
+}
+
+__kernel void CheckConsistency(__global const float* disparity, __global float* checked, int width, int height)
+{
+    const int x = get_global_id(0);
+    const int y = get_global_id(1);
+    if (x >= width || y >= 2 * height) {
+        return;
+    }
+    const int view = y >= height ? 1 : 0;
+    checked[y * width + x] = Checked(disparity, width, height, view, x, y - view * height);
+}
+
+// The first estimate from p on in steps of `step`, at most `count` steps; INFINITY if none.
+float NearestEstimate(__global const float* checked, int p, int step, int count)
+{
+    for (int i = 1; i <= count; ++i) {
+        const float d = checked[p + i * step];
+        if (d >= 0.0f) {
+            return d;
+        }
+    }
+    return INFINITY;
+}
+
+// A pixel that failed the check takes the lowest of the nearest estimates to its
+// left, its right and a little way up and down: the background, which is what an
+// occlusion hides. With none it stays without (INFINITY). One work-item per row, which
+// it sweeps right, noting the nearest estimate to the left, then back left.
+__kernel void FillHoles(__global const float* checked, __global float* output, int width, int height)
+{
+    const int y = get_global_id(0);
+    if (y >= 2 * height) {
+        return;
+    }
+    const int row = y - (y >= height ? height : 0);
+    const int up = min(row, FILL_REACH_VERTICAL);
+    const int down = min(height - 1 - row, FILL_REACH_VERTICAL);
+    __global const float* in = checked + y * width;
+    __global float* out = output + y * width;
+    float nearest = INFINITY;
+    for (int x = 0; x < width; ++x) {
+        const float d = in[x];
+        nearest = d >= 0.0f ? d : nearest;
+        out[x] = nearest;
+    }
+    nearest = INFINITY;
+    for (int x = width - 1; x >= 0; --x) {
+        const float d = in[x];
+        if (d >= 0.0f) {
+            nearest = d;
+        } else {
+            const int p = y * width + x;
+            out[x] = fmin(fmin(out[x], nearest),
+                          fmin(NearestEstimate(checked, p, -width, up), NearestEstimate(checked, p, width, down)));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Pictures of the left view's result: grey = 4 x disparity (black without an
+// estimate), and a colour map from blue (0) through green and yellow to red
+// (maxDisparity), 3 bytes per pixel in blue, green, red order.
+__kernel void ShowDisparity(__global const float* disparity, __global uchar* grey, __global uchar* colour,
+                            int width, int height, int maxDisparity)
+{
+    const int x = get_global_id(0);
+    const int y = get_global_id(1);
+    if (x >= width || y >= height) {
+        return;
+    }
+    const int p = y * width + x;
+    const float d = disparity[p];
+    const bool known = isfinite(d);
+    const uchar g = known ? (uchar)clamp(round(4.0f * d), 0.0f, 255.0f) : (uchar)0;
+    const float t = clamp(d / (float)max(maxDisparity, 1), 0.0f, 1.0f);
+    const float r = clamp(1.5f - fabs(4.0f * t - 3.0f), 0.0f, 1.0f);
+    const float gr = clamp(1.5f - fabs(4.0f * t - 2.0f), 0.0f, 1.0f);
+    const float b = clamp(1.5f - fabs(4.0f * t - 1.0f), 0.0f, 1.0f);
+    grey[3 * p] = g;
+    grey[3 * p + 1] = g;
+    grey[3 * p + 2] = g;
+    colour[3 * p] = known ? (uchar)(255.0f * b + 0.5f) : (uchar)0;
+    colour[3 * p + 1] = known ? (uchar)(255.0f * gr + 0.5f) : (uchar)0;
+    colour[3 * p + 2] = known ? (uchar)(255.0f * r + 0.5f) : (uchar)0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Ground-truth disparity maps and the share of pixels an estimate gets wrong.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Row 0 on top; 0 where the truth is unknown.
+struct DisparityMap {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<float> values;
+};
+
+struct TruthPair {
+    std::string name;       // folder under middlebury/
+    std::string truthFile;  // the left view's disparity as grey levels
+    float scale;            // grey levels per pixel of disparity
+};
+
+// The four Middlebury pairs of the shared data.
+const std::vector<TruthPair>& MiddleburyPairs();
+
+// Grey levels divided by `scale`: PNG (first channel), binary PGM, or BMP (its blue
+// samples). Empty when the file cannot be read.
+DisparityMap LoadTruth(const std::filesystem::path& file, float scale);
+
+// A little-endian PFM with one sample per pixel (as korrdepth writes), row 0 on top;
+// empty when the file is not one.
+DisparityMap LoadPfm(const std::filesystem::path& file);
+
+// Of the pixels whose truth is known, the share whose estimate is missing (not
+// finite) or more than `threshold` pixels off, as a percentage.
+double BadPixelPercent(const DisparityMap& truth, const std::vector<float>& estimate, float threshold = 1.0f);
