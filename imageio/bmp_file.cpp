@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "imageio/bmp_pixels.h"
+#include "imageio/bmp_decoders.h"
 #include "imageio/open_image_file.h"
 
 ImageFileError BmpFile::Open(const char* fileName) {

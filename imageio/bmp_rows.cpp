@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "imageio/bmp_pixels.h"
+#include "imageio/bmp_decoders.h"
 #include "imageio/little_endian.h"
 
 namespace {

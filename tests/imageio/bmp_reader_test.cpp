@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "imageio/image_files.h"
-#include "imageio/pixel_buffer.h"
+#include "imageio/reader_limits.h"
 #include "tests/imageio/bmp_builder.h"
 #include "tests/support/temp_dir.h"
 
