@@ -12,12 +12,21 @@ ImageFileError BmpFile::Open(const char* fileName) {
     const ImageFileError openError = OpenImageFile(fileName, &file_);
     if (openError != ImageFileError::None) return openError;
     const int64_t length = file_.Length();
-    bytes_.resize(static_cast<size_t>(std::min<int64_t>(length, kBmpLayoutBytes)));
+    // Beyond the headers, as much as the buffer already has room for: a file read
+    // again and again takes one call, and no file grows the buffer before its
+    // headers are checked.
+    const size_t room = std::max(bytes_.capacity(), kBmpLayoutBytes);
+    const size_t wanted = static_cast<size_t>(std::min<int64_t>(length, static_cast<int64_t>(room)));
+    bytes_.resize(wanted);
     size_t got = 0;
-    if (!file_.ReadAt(0, bytes_.data(), bytes_.size(), &got)) return ImageFileError::CannotOpen;
+    if (!file_.ReadAt(0, bytes_.data(), wanted, &got)) return ImageFileError::CannotOpen;
     bytes_.resize(got);
-    heldLength_ = length;
-    return ParseBmpLayout(bytes_.data(), got, length, &layout_);
+    heldLength_ = got < wanted ? static_cast<int64_t>(got) : length;
+    return ParseBmpLayout(bytes_.data(), std::min(got, kBmpLayoutBytes), length, &layout_);
+}
+
+void BmpFile::Close() {
+    file_.Close();
 }
 
 bool BmpFile::IsCompressed() const {
