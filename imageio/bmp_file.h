@@ -3,7 +3,8 @@
 // before any pixel buffer exists: Open reads and checks the headers and palette,
 // Decode then reads the rest of the pixel data with one more read and converts it
 // in one pass. The object may be opened again and again; its byte buffer keeps its
-// capacity, and a file that fits what the buffer held before is read whole by Open.
+// capacity, and a file that fits what the buffer held before is read whole, and
+// closed, by Open.
 
 #include <cstdint>
 
@@ -37,6 +38,7 @@ public:
 private:
     InputFile file_;
     BmpLayout layout_;
-    ByteBuffer bytes_;  // the headers, then the pixel data
+    ByteBuffer bytes_;    // the headers, then the pixel data
+    int64_t length_ = 0;  // as far as the file went when opened
     int64_t heldLength_ = 0;
 };
