@@ -72,7 +72,7 @@ bool ReadPair() {
     frame.iOutputWidth = frame.iWidth / 2;
     frame.iOutputHeight = frame.iHeight / 2;
     frame.pOutputPixels.reset(
-        new unsigned char[static_cast<size_t>(frame.iOutputWidth) * frame.iOutputHeight * 4]());
+        new unsigned char[static_cast<size_t>(frame.iOutputWidth) * frame.iOutputHeight * 3]());
     return true;
 }
 

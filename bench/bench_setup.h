@@ -9,7 +9,7 @@
 struct BenchFrame {
     std::unique_ptr<unsigned char[]> pLeftPixels;
     std::unique_ptr<unsigned char[]> pRightPixels;
-    std::unique_ptr<unsigned char[]> pOutputPixels;  // 4 bytes a pixel, as a frame allocates it
+    std::unique_ptr<unsigned char[]> pOutputPixels;  // the result, 3 bytes a pixel
     int32_t iWidth = 0;
     int32_t iHeight = 0;
     int32_t iOutputWidth = 0;

@@ -1,6 +1,6 @@
 // What a frame cannot avoid, measured with nothing around it. BM_FileFloor: both
 // views read whole with one call each and a file of depth.bmp's size written once,
-// as a temporary file renamed over the previous one. BM_DeviceFloor: the two blocking
+// as a temporary file put in the previous one's place the way depth.bmp is. BM_DeviceFloor: the two blocking
 // uploads, the launch on one-item work-groups and the blocking read-back.
 #include <benchmark/benchmark.h>
 
@@ -10,6 +10,7 @@
 
 #include "bench/bench_setup.h"
 #include "bench/device_steps.h"
+#include "imageio/native_file.h"
 
 namespace fs = std::filesystem;
 
@@ -39,9 +40,7 @@ bool ReplaceFile(const char* fileName, const char* temporaryName, const std::vec
     if (file == nullptr) return false;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     if (std::fclose(file) != 0 || !written) return false;
-    std::error_code ec;
-    fs::rename(temporaryName, fileName, ec);
-    return !ec;
+    return MoveFileOver(temporaryName, fileName);
 }
 
 size_t DepthFileBytes(const BenchFrame& frame) {

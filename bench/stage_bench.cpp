@@ -1,14 +1,13 @@
-// Each step of a frame on its own, through the same public functions and OpenCL
-// calls that ProcessFrame uses: reading the pair, the uploads, the launch (until its
-// event completes), the read-back, saving depth.bmp and drawing.
+// Each step of a frame on its own, through the same functions and OpenCL calls that
+// ProcessFrame uses: reading the pair, the uploads, the launch (until its event
+// completes), the read-back, saving depth.bmp and drawing.
 #include <benchmark/benchmark.h>
-
-#include <memory>
 
 #include "bench/bench_setup.h"
 #include "bench/device_steps.h"
 #include "display/draw_image.h"
-#include "imageio/image_files.h"
+#include "pipeline/depth_image.h"
+#include "pipeline/stereo_input.h"
 
 namespace {
 
@@ -16,13 +15,13 @@ void BM_ReadPair(benchmark::State& state) {
     for (auto _ : state) {
         int32_t iWidth = 0;
         int32_t iHeight = 0;
-        std::unique_ptr<unsigned char[]> pLeft(LoadBmpRgb("im2.bmp", &iWidth, &iHeight));
-        std::unique_ptr<unsigned char[]> pRight(LoadBmpRgb("im6.bmp", &iWidth, &iHeight));
-        if (!pLeft || !pRight) {
+        const bool bRead = OpenStereoPair(&iWidth, &iHeight) && ReadStereoView(StereoView::Left) != nullptr &&
+                           ReadStereoView(StereoView::Right) != nullptr;
+        CloseStereoPair();
+        if (!bRead) {
             state.SkipWithError("the pair cannot be read");
             break;
         }
-        benchmark::DoNotOptimize(pRight.get());
     }
 }
 BENCHMARK(BM_ReadPair)->Unit(benchmark::kMicrosecond)->UseRealTime();
@@ -60,7 +59,7 @@ BENCHMARK(BM_ReadBack)->Unit(benchmark::kMicrosecond)->UseRealTime();
 void BM_Save(benchmark::State& state) {
     const BenchFrame& frame = Frame();
     for (auto _ : state) {
-        SaveBmpFromRgb("depth.bmp", frame.pOutputPixels.get(), frame.iOutputWidth, frame.iOutputHeight);
+        SaveDepthImage(frame.pOutputPixels.get(), frame.iOutputWidth, frame.iOutputHeight);
     }
 }
 BENCHMARK(BM_Save)->Unit(benchmark::kMicrosecond)->UseRealTime();

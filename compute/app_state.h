@@ -28,7 +28,8 @@ struct AppState {
     ImagePyramid clLeftPyramid;   // level i: the left view halved i times
     ImagePyramid clRightPyramid;  // laid out like the left one
     PlatformWindow* hMainWindow = nullptr;
-    float fTotalTime = 0.0f;
+    float fTotalTime = 0.0f;  // what the title shows, taken from dTotalTime
+    double dTotalTime = 0.0;  // the sum itself, which still takes in whole frames after hours
     int32_t iFrameCount = 0;
 };
 

@@ -1,13 +1,15 @@
 #pragma once
 // A BMP file read in two steps, so that a caller can refuse a picture by its size
 // before any pixel buffer exists: Open reads and checks the headers and palette,
-// Decode then reads the pixel data with one more read and converts it in one pass.
-// The object may be opened again and again; its byte buffer keeps its capacity.
+// Decode then reads the rest of the pixel data with one more read and converts it
+// in one pass. The object may be opened again and again; its byte buffer keeps its
+// capacity, and a file that fits what the buffer held before is read whole, and
+// closed, by Open.
 
 #include <cstdint>
-#include <vector>
 
 #include "imageio/bmp_layout.h"
+#include "imageio/byte_buffer.h"
 #include "imageio/image_files.h"
 #include "imageio/native_file.h"
 
@@ -30,10 +32,13 @@ public:
     // except that a 24-bit file gives red first with alpha. What the file does not
     // hold is zero. Closes the file.
     ImageFileError Decode(bool withAlpha, unsigned char* pixels);
+    // For a file that is not decoded after all.
+    void Close();
 
 private:
     InputFile file_;
     BmpLayout layout_;
-    std::vector<unsigned char> bytes_;  // the headers, then the pixel data
+    ByteBuffer bytes_;    // the headers, then the pixel data
+    int64_t length_ = 0;  // as far as the file went when opened
     int64_t heldLength_ = 0;
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "imageio/little_endian.h"
-#include "imageio/pixel_buffer.h"
+#include "imageio/reader_limits.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 #pragma once
 // What a BMP file's headers say about its pixels, already checked against each
-// other and against the file's length.
+// other. Of the file's length only this much is checked: the pixel data starts
+// within it. Data that ends early is the reader's matter, since a file may still be
+// being written.
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "imageio/bmp_file.h"
 #include "imageio/image_files.h"
-#include "imageio/pixel_buffer.h"
+#include "imageio/reader_limits.h"
 
 namespace {
 

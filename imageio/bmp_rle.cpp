@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "imageio/bmp_pixels.h"
+#include "imageio/bmp_decoders.h"
 
 namespace {
 

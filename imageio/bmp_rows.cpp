@@ -1,8 +1,9 @@
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
-#include "imageio/bmp_pixels.h"
+#include "imageio/bmp_decoders.h"
 #include "imageio/little_endian.h"
 
 namespace {
@@ -30,7 +31,12 @@ bool DecodePaletteRow(const BmpLayout& layout, const unsigned char* row, int64_t
     return true;
 }
 
+// The file's own order is the buffer's for 3 samples: the row is copied as it lies.
 void DecodeBgrRow(const unsigned char* row, int64_t count, SampleOrder order, unsigned char* out) {
+    if (order.samples == 3 && !order.redFirst) {
+        std::memcpy(out, row, static_cast<size_t>(count) * 3);
+        return;
+    }
     for (int64_t x = 0; x < count; ++x, row += 3, out += order.samples)
         order.Store(out, row[0], row[1], row[2], 255);
 }

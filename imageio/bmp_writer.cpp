@@ -65,12 +65,18 @@ bool EncodeBmp24(const unsigned char* pixels, int samples, int32_t width, int32_
     const size_t pad = static_cast<size_t>(stride) - 3 * static_cast<size_t>(width);
     for (int32_t y = height - 1; y >= 0; --y) {
         const unsigned char* in = pixels + inStride * y;
-        for (int32_t x = 0; x < width; ++x, in += samples, out += 3) {
-            out[0] = in[0];
-            out[1] = in[1];
-            out[2] = in[2];
+        if (samples == 3) {
+            std::memcpy(out, in, inStride);
+            out += inStride;
+        } else {
+            for (int32_t x = 0; x < width; ++x, in += samples, out += 3) {
+                out[0] = in[0];
+                out[1] = in[1];
+                out[2] = in[2];
+            }
         }
-        for (size_t i = 0; i < pad; ++i) *out++ = 0;
+        std::memset(out, 0, pad);
+        out += pad;
     }
     return true;
 }

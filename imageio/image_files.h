@@ -12,7 +12,7 @@
 // Readers write the out-parameters only when they return a buffer. A reader that
 // returns null says why through the optional error argument. A file shorter than
 // its header declares gives a buffer whose missing samples are zero, unless it
-// holds too little to make the header believable (see pixel_buffer.h).
+// holds too little to make the header believable (see reader_limits.h).
 
 #include <cstdint>
 

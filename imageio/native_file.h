@@ -39,3 +39,7 @@ private:
 // not regular stays as it is, and so does everything on failure: no temporary file
 // remains. False on failure, with the system's reason in *psReason when given.
 bool ReplaceFileWhole(const char* fileName, const void* data, size_t size, std::string* psReason);
+
+// The last step of that: the file `from` takes the name `to` in one step, replacing
+// what had the name; false on failure, with the system's error code set.
+bool MoveFileOver(const char* from, const char* to);

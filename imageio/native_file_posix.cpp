@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "imageio/native_file.h"
@@ -125,7 +126,7 @@ bool ReplaceFileWhole(const char* fileName, const void* data, size_t size, std::
         ok = false;
         error = errno;
     }
-    if (ok && rename(temporary.c_str(), fileName) != 0) {
+    if (ok && !MoveFileOver(temporary.c_str(), fileName)) {
         ok = false;
         error = errno;
     }
@@ -134,4 +135,19 @@ bool ReplaceFileWhole(const char* fileName, const void* data, size_t size, std::
         SetReason(psReason, std::strerror(error));
     }
     return ok;
+}
+
+// Where the system can swap two names, the new file swaps with the old one, which
+// then goes. A rename over an existing file makes some file systems (ext4) write
+// the new bytes to the disk at once, at every frame; a swapped-in file is written
+// out in the system's own time, and most frames' files are gone before then. Where
+// the name is free, or the file system cannot swap, a plain rename does.
+bool MoveFileOver(const char* from, const char* to) {
+#ifdef RENAME_EXCHANGE
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) {
+        unlink(from);
+        return true;
+    }
+#endif
+    return rename(from, to) == 0;
 }

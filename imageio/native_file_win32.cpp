@@ -113,7 +113,7 @@ bool ReplaceFileWhole(const char* fileName, const void* data, size_t size, std::
         ok = false;
         error = GetLastError();
     }
-    if (ok && !MoveFileExA(temporary.c_str(), fileName, MOVEFILE_REPLACE_EXISTING)) {
+    if (ok && !MoveFileOver(temporary.c_str(), fileName)) {
         ok = false;
         error = GetLastError();
     }
@@ -122,4 +122,8 @@ bool ReplaceFileWhole(const char* fileName, const void* data, size_t size, std::
         SetReason(psReason, error);
     }
     return ok;
+}
+
+bool MoveFileOver(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
 }

@@ -10,7 +10,7 @@
 #include "imageio/image_files.h"
 #include "imageio/native_file.h"
 #include "imageio/open_image_file.h"
-#include "imageio/pixel_buffer.h"
+#include "imageio/reader_limits.h"
 
 namespace {
 

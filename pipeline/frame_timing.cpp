@@ -25,6 +25,12 @@ float GetElapsedSeconds(const int64_t* pEnd, const int64_t* pStart) {
     return TicksToSeconds(*pEnd - *pStart, fSecondsPerTick);
 }
 
+void CountFrame(float fFrameTime, double* pdTotalTime, float* pfTotalTime, int32_t* piFrameCount) {
+    *pdTotalTime += static_cast<double>(fFrameTime);
+    *pfTotalTime = static_cast<float>(*pdTotalTime);
+    *piFrameCount += 1;
+}
+
 void FormatFrameTitle(char (&sWindowTitle)[kWindowTitleSize], float fFrameTime, float fTotalTime,
                       int32_t iFrameCount) {
     const double dFrameRate = 1.0 / static_cast<double>(fFrameTime);

@@ -13,6 +13,11 @@ float GetElapsedSeconds(const int64_t* pEnd, const int64_t* pStart);
 float SecondsPerTick(int64_t iFrequency);
 float TicksToSeconds(int64_t iTicks, float fSecondsPerTick);
 
+// Counts one frame of fFrameTime seconds. The total the title shows is a float, but
+// it is taken from a sum in double: a float sum of a few milliseconds at a time
+// stops growing by whole frames after about an hour, and the mean drifts.
+void CountFrame(float fFrameTime, double* pdTotalTime, float* pfTotalTime, int32_t* piFrameCount);
+
 constexpr int kWindowTitleSize = 2000;
 
 // "Fps: <this frame's rate> - <its time> s, <mean rate> - <mean time> s", where the

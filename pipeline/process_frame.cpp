@@ -3,13 +3,11 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "compute/app_state.h"
 #include "diagnostics/debug_print.h"
 #include "display/draw_image.h"
-#include "imageio/bmp_encoder.h"
-#include "imageio/native_file.h"
+#include "pipeline/depth_image.h"
 #include "pipeline/frame_timing.h"
 #include "pipeline/problem_latch.h"
 #include "pipeline/stereo_input.h"
@@ -17,12 +15,10 @@
 
 namespace {
 
-constexpr const char* kDepthImageFile = "depth.bmp";
 constexpr int kInputLevel = 0;
 constexpr int kLevelCount = 1;  // halvings to the output, and the level read back
 
 ProblemLatch deviceProblem;  // a failed upload, launch or read-back, with its status
-ProblemLatch saveProblem;
 ProblemLatch memoryProblem;
 
 size_t ImageBytes(int32_t iWidth, int32_t iHeight, int32_t iBytesPerPixel) {
@@ -73,27 +69,26 @@ bool ReadBack(unsigned char* pOutput, size_t bytes) {
     return iStatus == CL_SUCCESS;
 }
 
-// The file is replaced whole or not at all; a failure keeps the previous one and is
-// told when it starts.
-void SaveDepthImage(const unsigned char* pOutput, int32_t iWidth, int32_t iHeight) {
-    std::vector<unsigned char> vFile;
-    std::string sReason = "not enough memory";
-    if (EncodeBmp24(pOutput, kPyramidBytesPerPixel, iWidth, iHeight, &vFile) &&
-        ReplaceFileWhole(kDepthImageFile, vFile.data(), vFile.size(), &sReason)) {
-        saveProblem.Clear();
-        return;
-    }
-    if (saveProblem.IsNew(sReason)) {
-        DEBUG_PRINT("Cannot save %s (%s); the previous one stays\n", kDepthImageFile, sReason.c_str());
-    }
+// Reads one view of the opened pair and uploads it to level 0 of its pyramid.
+bool ReadAndUpload(StereoView view, const cl::Buffer& level, size_t bytes, cl::Event* pEvent) {
+    const unsigned char* pPixels = ReadStereoView(view);
+    return pPixels != nullptr && Upload(level, pPixels, bytes, pEvent);
+}
+
+// The output block, made by the first frame that reaches it, at the size of the
+// level read back: the most a usable pair gives. The read-back fills what a frame
+// uses of it.
+unsigned char* OutputPixels() {
+    static const std::unique_ptr<unsigned char[]> pOutputPixels(
+        new unsigned char[PyramidLevelBytes(kLevelCount)]);
+    return pOutputPixels.get();
 }
 
 void ShowTiming(int64_t cnt1) {
     int64_t cnt2 = 0;
     ReadCounter(&cnt2);
     const float dt = GetElapsedSeconds(&cnt2, &cnt1);
-    appState.fTotalTime += dt;
-    appState.iFrameCount += 1;
+    CountFrame(dt, &appState.dTotalTime, &appState.fTotalTime, &appState.iFrameCount);
 
     char sWindowTitle[kWindowTitleSize];
     FormatFrameTitle(sWindowTitle, dt, appState.fTotalTime, appState.iFrameCount);
@@ -101,38 +96,34 @@ void ShowTiming(int64_t cnt1) {
 }
 
 // A frame whose device work fails ends without touching depth.bmp or the window.
+// Each view is uploaded as soon as it is read; both headers were checked before.
 void RunFrame() {
     int64_t cnt1 = 0;
     ReadCounter(&cnt1);
 
-    StereoPair pair;
-    if (!ReadStereoPair(&pair)) {
-        return;
-    }
-    const int32_t iWidth = pair.iWidth;
-    const int32_t iHeight = pair.iHeight;
-    const size_t inputBytes = ImageBytes(iWidth, iHeight, kPyramidBytesPerPixel);
-    if (!Upload(appState.clLeftPyramid[kInputLevel], pair.pLeftPixels.get(), inputBytes,
-                &appState.vUploadEvents[0]) ||
-        !Upload(appState.clRightPyramid[kInputLevel], pair.pRightPixels.get(), inputBytes,
-                &appState.vUploadEvents[1]) ||
-        !LaunchDecimate(iWidth, iHeight)) {
+    int32_t iWidth = 0;
+    int32_t iHeight = 0;
+    const bool bUploaded =
+        OpenStereoPair(&iWidth, &iHeight) &&
+        ReadAndUpload(StereoView::Left, appState.clLeftPyramid[kInputLevel],
+                      ImageBytes(iWidth, iHeight, kPyramidBytesPerPixel), &appState.vUploadEvents[0]) &&
+        ReadAndUpload(StereoView::Right, appState.clRightPyramid[kInputLevel],
+                      ImageBytes(iWidth, iHeight, kPyramidBytesPerPixel), &appState.vUploadEvents[1]);
+    CloseStereoPair();
+    if (!bUploaded || !LaunchDecimate(iWidth, iHeight)) {
         return;
     }
 
     const int32_t iOutputWidth = PyramidLevelSize(iWidth, kLevelCount);
     const int32_t iOutputHeight = PyramidLevelSize(iHeight, kLevelCount);
-    const size_t outputBytes = ImageBytes(iOutputWidth, iOutputHeight, kPyramidBytesPerPixel);
-    std::unique_ptr<unsigned char[]> pOutput(new unsigned char[outputBytes]);
-    if (!ReadBack(pOutput.get(), outputBytes)) {
+    unsigned char* pOutput = OutputPixels();
+    if (!ReadBack(pOutput, ImageBytes(iOutputWidth, iOutputHeight, kPyramidBytesPerPixel))) {
         return;
     }
     deviceProblem.Clear();
 
-    SaveDepthImage(pOutput.get(), iOutputWidth, iOutputHeight);
-    DrawImageRgb(appState.hMainWindow, 0, 0, pOutput.get(), iOutputWidth, iOutputHeight);
-    pOutput.reset();
-    pair = StereoPair();
+    SaveDepthImage(pOutput, iOutputWidth, iOutputHeight);
+    DrawImageRgb(appState.hMainWindow, 0, 0, pOutput, iOutputWidth, iOutputHeight);
 
     ShowTiming(cnt1);
     memoryProblem.Clear();

@@ -1,5 +1,6 @@
 #include "pipeline/stereo_input.h"
 
+#include <memory>
 #include <new>
 #include <string>
 
@@ -10,7 +11,20 @@
 
 namespace {
 
+// A view's file and its pixels, kept from frame to frame. The pixel buffer has the
+// size of a pyramid's level 0, the most a usable view holds.
+struct ViewInput {
+    const char* fileName;
+    BmpFile file;
+    std::unique_ptr<unsigned char[]> pPixels;
+};
+
+ViewInput views[] = {{kLeftImageFile, {}, nullptr}, {kRightImageFile, {}, nullptr}};
 ProblemLatch pairProblem;
+
+ViewInput& Input(StereoView view) {
+    return views[view == StereoView::Left ? 0 : 1];
+}
 
 // What keeps a pair from a frame: sKey tells one problem from another, sText is
 // the line for the user. Empty when there is none.
@@ -22,6 +36,17 @@ struct Problem {
     bool Exists() const { return !sText.empty(); }
 };
 
+// True when the problem stops the pair; told when it first appears.
+bool Refuses(const Problem& problem) {
+    if (!problem.Exists()) {
+        return false;
+    }
+    if (pairProblem.IsNew(problem.sKey)) {
+        DEBUG_PRINT("Waiting for a usable stereo pair: %s\n", problem.sText.c_str());
+    }
+    return true;
+}
+
 std::string SizeText(int32_t iWidth, int32_t iHeight) {
     return std::to_string(iWidth) + " x " + std::to_string(iHeight) + " pixels";
 }
@@ -32,14 +57,15 @@ bool FitsPyramid(int32_t iWidth, int32_t iHeight) {
            bytes(iWidth / 2, iHeight / 2) <= static_cast<int64_t>(PyramidLevelBytes(1));
 }
 
-// From the headers alone, so that no pixel buffer exists for a view that cannot be used.
-Problem OpenView(const char* fileName, BmpFile* pFile) {
-    const ImageFileError error = pFile->Open(fileName);
+// From the headers alone, so that no pixel is read for a view that cannot be used.
+Problem OpenView(ViewInput& input) {
+    const char* fileName = input.fileName;
+    const ImageFileError error = input.file.Open(fileName);
     if (error != ImageFileError::None) {
         return Problem(std::string(fileName) + " " + DescribeImageFileError(error));
     }
-    const int32_t iWidth = pFile->Width();
-    const int32_t iHeight = pFile->Height();
+    const int32_t iWidth = input.file.Width();
+    const int32_t iHeight = input.file.Height();
     if (iWidth < 2 || iHeight < 2) {
         return Problem(std::string(fileName) + " is " + SizeText(iWidth, iHeight) + ", too small to halve");
     }
@@ -53,21 +79,22 @@ Problem OpenView(const char* fileName, BmpFile* pFile) {
 
 // A file still being written holds less than its headers declare; the frame waits
 // for the rest rather than show the rows it lacks.
-Problem DecodeView(const char* fileName, BmpFile* pFile, std::unique_ptr<unsigned char[]>* ppPixels) {
-    const size_t bytes =
-        static_cast<size_t>(pFile->Width()) * kPyramidBytesPerPixel * static_cast<size_t>(pFile->Height());
-    ppPixels->reset(new (std::nothrow) unsigned char[bytes]);
-    if (!*ppPixels) {
-        return Problem(std::string("not enough memory to read ") + fileName);
+Problem DecodeView(ViewInput& input) {
+    const char* fileName = input.fileName;
+    if (!input.pPixels) {
+        input.pPixels.reset(new (std::nothrow) unsigned char[PyramidLevelBytes(0)]);
+        if (!input.pPixels) {
+            return Problem(std::string("not enough memory to read ") + fileName);
+        }
     }
-    const ImageFileError error = pFile->Decode(false, ppPixels->get());
+    const ImageFileError error = input.file.Decode(false, input.pPixels.get());
     if (error != ImageFileError::None) {
         return Problem(std::string(fileName) + " " + DescribeImageFileError(error));
     }
-    if (pFile->HeldLength() < pFile->DeclaredLength()) {
+    if (input.file.HeldLength() < input.file.DeclaredLength()) {
         Problem incomplete(std::string(fileName) + " is incomplete");
-        incomplete.sText += ": it holds " + std::to_string(pFile->HeldLength()) + " of " +
-                            std::to_string(pFile->DeclaredLength()) + " bytes";
+        incomplete.sText += ": it holds " + std::to_string(input.file.HeldLength()) + " of " +
+                            std::to_string(input.file.DeclaredLength()) + " bytes";
         return incomplete;
     }
     return Problem();
@@ -75,32 +102,38 @@ Problem DecodeView(const char* fileName, BmpFile* pFile, std::unique_ptr<unsigne
 
 }  // namespace
 
-bool ReadStereoPair(StereoPair* pPair) {
-    BmpFile left;
-    BmpFile right;
-    Problem problem = OpenView(kLeftImageFile, &left);
+bool OpenStereoPair(int32_t* piWidth, int32_t* piHeight) {
+    const BmpFile& left = Input(StereoView::Left).file;
+    const BmpFile& right = Input(StereoView::Right).file;
+    Problem problem = OpenView(Input(StereoView::Left));
     if (!problem.Exists()) {
-        problem = OpenView(kRightImageFile, &right);
+        problem = OpenView(Input(StereoView::Right));
     }
     if (!problem.Exists() && (right.Width() != left.Width() || right.Height() != left.Height())) {
         problem = Problem(std::string(kLeftImageFile) + " is " + SizeText(left.Width(), left.Height()) +
                           " but " + kRightImageFile + " is " + SizeText(right.Width(), right.Height()));
     }
-    if (!problem.Exists()) {
-        problem = DecodeView(kLeftImageFile, &left, &pPair->pLeftPixels);
-    }
-    if (!problem.Exists()) {
-        problem = DecodeView(kRightImageFile, &right, &pPair->pRightPixels);
-    }
-
-    if (problem.Exists()) {
-        if (pairProblem.IsNew(problem.sKey)) {
-            DEBUG_PRINT("Waiting for a usable stereo pair: %s\n", problem.sText.c_str());
-        }
+    if (Refuses(problem)) {
         return false;
     }
-    pPair->iWidth = right.Width();
-    pPair->iHeight = right.Height();
-    pairProblem.Clear();
+    *piWidth = right.Width();
+    *piHeight = right.Height();
     return true;
+}
+
+const unsigned char* ReadStereoView(StereoView view) {
+    ViewInput& input = Input(view);
+    if (Refuses(DecodeView(input))) {
+        return nullptr;
+    }
+    if (view == StereoView::Right) {
+        pairProblem.Clear();
+    }
+    return input.pPixels.get();
+}
+
+void CloseStereoPair() {
+    for (ViewInput& input : views) {
+        input.file.Close();
+    }
 }

@@ -12,13 +12,12 @@ struct PlatformMessage {
     alignas(8) unsigned char bytes[64];
 };
 
-// Pixels for PlatformDrawPixels: top row first, rows of `stride` bytes (a multiple
-// of 4), each pixel blue, green, red and, for 4 bytes per pixel, a fourth byte.
+// Pixels for PlatformDrawPixels: top row first, rows without a gap between them,
+// each pixel blue, green, red and, for 4 bytes per pixel, a fourth byte.
 struct PixelRows {
     const unsigned char* pixels;
     int32_t width;
     int32_t height;
-    int32_t stride;
     int32_t bytesPerPixel;  // 3 or 4
 };
 

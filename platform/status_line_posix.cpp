@@ -9,7 +9,8 @@ bool statusLineShown = false;
 }  // namespace
 
 void ShowStatusLine(const char* text) {
-    if (isatty(STDERR_FILENO) == 0) {
+    static const bool bTerminal = isatty(STDERR_FILENO) != 0;
+    if (!bTerminal) {
         return;
     }
     std::fprintf(stderr, "\r%s\033[K", text);

@@ -22,7 +22,12 @@ SDL_Event ToEvent(const PlatformMessage& message) {
 }
 
 // SDL falls back to drivers that show nothing; those count as no display.
+// The window's pixels stay in memory the process shares with the display, where
+// a frame updates only the rectangle it drew. Through a texture instead, every
+// update would draw the whole window again, which without a graphics card costs
+// milliseconds.
 bool Start() {
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         SDL_Quit();
         return false;
@@ -63,15 +68,18 @@ void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& r
     // SDL only reads through this pointer; the surface is freed before returning.
     SDL_Surface* source =
         SDL_CreateRGBSurfaceWithFormatFrom(const_cast<unsigned char*>(rows.pixels), rows.width, rows.height,
-                                           rows.bytesPerPixel * 8, rows.stride, format);
+                                           rows.bytesPerPixel * 8, rows.width * rows.bytesPerPixel, format);
     if (source == nullptr) {
         return;
     }
     SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
     SDL_Rect place = {x, y, rows.width, rows.height};
-    SDL_BlitSurface(source, nullptr, target, &place);
+    const bool bDrawn = SDL_BlitSurface(source, nullptr, target, &place) == 0;
     SDL_FreeSurface(source);
-    SDL_UpdateWindowSurface(ToSdl(window));
+    // The blit leaves in `place` the part of the window it covered.
+    if (bDrawn && place.w > 0 && place.h > 0) {
+        SDL_UpdateWindowSurfaceRects(ToSdl(window), &place, 1);
+    }
 }
 
 void Stop() {
@@ -94,13 +102,22 @@ bool IsQuitMessage(const PlatformMessage& message) {
 
 void TranslateTakenMessage(const PlatformMessage&) {}
 
-// Closing the window quits, whatever SDL's hint about the last window says.
+// Closing the window quits, whatever SDL's hint about the last window says. Frames
+// update only what they draw, so a window uncovered or resized is shown whole once.
 void DispatchTakenMessage(const PlatformMessage& message) {
     const SDL_Event event = ToEvent(message);
-    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
+    if (event.type != SDL_WINDOWEVENT) {
+        return;
+    }
+    if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
         SDL_Event quit{};
         quit.type = SDL_QUIT;
         SDL_PushEvent(&quit);
+    } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        SDL_Window* window = SDL_GetWindowFromID(event.window.windowID);
+        if (window != nullptr && SDL_GetWindowSurface(window) != nullptr) {
+            SDL_UpdateWindowSurface(window);
+        }
     }
 }
 

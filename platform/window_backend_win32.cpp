@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
 
 #include "platform/window_backend.h"
 
@@ -69,8 +70,26 @@ void SetWindowTitle(PlatformWindow* window, const char* title) {
     SetWindowTextA(ToHwnd(window), title);
 }
 
+// GDI takes rows at 4-byte boundaries; rows that are not get a padded copy, kept
+// for the next call so that drawing allocates nothing once the size is set.
+const unsigned char* AlignedRows(const PixelRows& rows) {
+    static std::vector<unsigned char> vPadded;
+    const size_t rowBytes = static_cast<size_t>(rows.width) * static_cast<size_t>(rows.bytesPerPixel);
+    const size_t stride = (rowBytes + 3) & ~static_cast<size_t>(3);
+    if (stride == rowBytes) {
+        return rows.pixels;
+    }
+    vPadded.resize(stride * static_cast<size_t>(rows.height));
+    for (size_t row = 0; row < static_cast<size_t>(rows.height); ++row) {
+        std::memcpy(&vPadded[row * stride], rows.pixels + row * rowBytes, rowBytes);
+        std::memset(&vPadded[row * stride + rowBytes], 0, stride - rowBytes);
+    }
+    return vPadded.data();
+}
+
 // The rows are described as a top-down bitmap, so they show right side up.
 void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& rows) {
+    const unsigned char* pixels = AlignedRows(rows);
     HWND hWnd = ToHwnd(window);
     HDC hdc = GetDC(hWnd);
     HDC hdcMem = CreateCompatibleDC(hdc);
@@ -84,7 +103,7 @@ void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& r
     bmi.bmiHeader.biPlanes = 1;
     bmi.bmiHeader.biBitCount = static_cast<WORD>(rows.bytesPerPixel * 8);
     bmi.bmiHeader.biCompression = BI_RGB;
-    SetDIBits(hdcMem, hBitmap, 0, static_cast<UINT>(rows.height), rows.pixels, &bmi, DIB_RGB_COLORS);
+    SetDIBits(hdcMem, hBitmap, 0, static_cast<UINT>(rows.height), pixels, &bmi, DIB_RGB_COLORS);
     BitBlt(hdc, x, y, rows.width, rows.height, hdcMem, 0, 0, SRCCOPY);
 
     SelectObject(hdcMem, hOld);

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "imageio/bmp_file.h"
 #include "imageio/image_files.h"
-#include "imageio/pixel_buffer.h"
+#include "imageio/reader_limits.h"
 #include "tests/imageio/bmp_builder.h"
+#include "tests/imageio/loaded_image.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -21,27 +23,12 @@ using Bytes = std::vector<unsigned char>;
 
 enum Compression : uint32_t { kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6 };
 
-struct Loaded {
-    std::unique_ptr<unsigned char[]> pixels;
-    int32_t width = -7;  // what the caller had before the call
-    int32_t height = -7;
-    ImageFileError error = ImageFileError::None;
-    Bytes samples;  // the whole buffer, when there is one
-};
-
 class BmpReader : public ::testing::Test {
 protected:
     Loaded Load(const Bytes& file, bool withAlpha) {
         const std::string path = dir_.file("test.bmp");
         WriteFileBytes(path, file);
-        Loaded r;
-        r.pixels.reset(withAlpha ? LoadBmpRgba(path.c_str(), &r.width, &r.height, &r.error)
-                                 : LoadBmpRgb(path.c_str(), &r.width, &r.height, &r.error));
-        if (r.pixels) {
-            const size_t size = static_cast<size_t>(r.width) * r.height * (withAlpha ? 4 : 3);
-            r.samples.assign(r.pixels.get(), r.pixels.get() + size);
-        }
-        return r;
+        return withAlpha ? LoadWith(LoadBmpRgba, path, 4) : LoadWith(LoadBmpRgb, path, 3);
     }
     Loaded Load(const BmpFields& fields, bool withAlpha) { return Load(fields.Bytes(), withAlpha); }
 
@@ -270,6 +257,45 @@ TEST_F(BmpReader, HeadersAreBelievedOnlyAsFarAsTheFileBacksThem) {
     EXPECT_NE(Load(palette, false).pixels, nullptr);
     palette.colorsUsed = 3;
     EXPECT_EQ(Load(palette, false).error, ImageFileError::Corrupt);
+}
+
+// One BmpFile opened again and again, as a frame opens its views: a file that fits
+// what the buffer held before is read whole at Open, and each decodes as a fresh
+// reader decodes it, cut short and later bytes included.
+TEST_F(BmpReader, AReopenedFileReadsEachFileAsAFreshReaderDoes) {
+    Bytes rows(904 * 200);
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<unsigned char>(i * 7 % 251);
+    const Bytes large = TwentyFourBit(301, 200, rows).Bytes();
+    Bytes cut = large;
+    cut.resize(large.size() - 5000);
+    BmpFields gap = TwentyFourBit(5, 2, kFiveByTwo);
+    gap.pixelOffset = 100;
+    const struct {
+        const char* what;
+        Bytes file;
+    } files[] = {
+        {"small", TwentyFourBit(5, 2, kFiveByTwo).Bytes()},
+        {"larger than the buffer", large},
+        {"palette", Rle(kRle8, 4, 1, {4, 2, 0, 1}).Bytes()},
+        {"cut short", cut},
+        {"gap before the rows", gap.Bytes()},
+        {"the large one again", large},
+    };
+    const std::string path = dir_.file("view.bmp");
+    BmpFile file;
+    for (const auto& f : files) {
+        WriteFileBytes(path, f.file);
+        const Loaded fresh = LoadWith(LoadBmpRgb, path, 3);
+        ASSERT_NE(fresh.pixels, nullptr) << f.what;
+        ASSERT_EQ(file.Open(path.c_str()), ImageFileError::None) << f.what;
+        Bytes pixels(fresh.samples.size() + 1, 0xAB);
+        EXPECT_EQ(file.Decode(false, pixels.data()), ImageFileError::None) << f.what;
+        EXPECT_EQ(Bytes(pixels.begin(), pixels.end() - 1), fresh.samples) << f.what;
+        EXPECT_EQ(pixels.back(), 0xAB) << f.what;
+        const int64_t declared = file.DeclaredLength();
+        EXPECT_EQ(std::min(file.HeldLength(), declared), std::min<int64_t>(f.file.size(), declared))
+            << f.what;
+    }
 }
 
 TEST_F(BmpReader, EmptyPictureGivesABufferAndItsSize) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imageio/image_files.h"
+#include "tests/imageio/loaded_image.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_data.h"
 
@@ -15,22 +16,13 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-struct Loaded {
-    std::unique_ptr<unsigned char[]> pixels;
-    int32_t width = -7;  // what the caller had before the call
-    int32_t height = -7;
-    ImageFileError error = ImageFileError::None;
-};
-
 class PpmFiles : public ::testing::Test {
 protected:
     Loaded Load(const std::string& header, const Bytes& raster) {
         Bytes file(header.begin(), header.end());
         file.insert(file.end(), raster.begin(), raster.end());
         WriteFileBytes(path_, file);
-        Loaded r;
-        r.pixels.reset(LoadPpmRgb(path_.c_str(), &r.width, &r.height, &r.error));
-        return r;
+        return LoadWith(LoadPpmRgb, path_, 3);
     }
 
     TempDir dir_;

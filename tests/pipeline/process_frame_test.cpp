@@ -189,6 +189,22 @@ TEST_F(ProcessFrameTest, AnIncompleteViewIsToldOnceAndUsedOnceWhole) {
     EXPECT_TRUE(LoadTestBmp(Depth()).pixels == HalveReference(left).pixels);
 }
 
+// Each view goes to the device as soon as it is read: a right view still being
+// written stops the frame after the left one is uploaded, before anything else.
+TEST_F(ProcessFrameTest, TheLeftViewIsUploadedBeforeTheRightIsRead) {
+    const TestImage left = MakeTestImage(450, 375, 13);
+    LayOutRunFolder(dir.path(), left, MakeTestImage(450, 375, 14));
+    fs::resize_file(dir.path() / "im6.bmp", 10000);
+    EXPECT_EQ(RunFrames(1),
+              "Waiting for a usable stereo pair: im6.bmp is incomplete: it holds 10000 of 507054 bytes\n");
+    std::vector<unsigned char> level0(left.pixels.size());
+    ASSERT_EQ(appState.clCommandQueue.enqueueReadBuffer(appState.clLeftPyramid[0], CL_TRUE, 0, level0.size(),
+                                                        level0.data()),
+              CL_SUCCESS);
+    EXPECT_TRUE(level0 == left.pixels);
+    EXPECT_FALSE(fs::exists(Depth()));
+}
+
 TEST_F(ProcessFrameTest, RecoversOnItsOwnOnceThePairIsRight) {
     const TestImage left = MakeTestImage(20, 10, 5);
     fs::copy_file(KernelSourceFile(), dir.path() / "test.cl");

@@ -1,5 +1,6 @@
 #pragma once
-// Size limits and allocation shared by the readers.
+// How large a picture the readers accept, how much of it a file must hold to be
+// believed, and the allocation of a picture within those limits.
 
 #include <cstdint>
 #include <memory>
