@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#include "diagnostics/debug_print.h"
 #include "app/message_loop.h"
 #include "app/platform_messages.h"
 #include "compute/app_state.h"
@@ -20,13 +19,7 @@ constexpr int32_t kWindowHeight = kPyramidBaseHeight;
 
 bool SetUp(DepthState* pState) {
     ComputeDevice device;
-    const bool bReady =
-        InitComputeDevice(0, &device) && pState->matcher.Init(device, pState->options.iMaxDisparity);
-    // The report shows before the first frame, also where the console is a file or a pipe.
-    if (FILE* pConsole = GetConsoleStream()) {
-        std::fflush(pConsole);
-    }
-    return bReady;
+    return InitComputeDevice(0, &device) && pState->matcher.Init(device, pState->options.iMaxDisparity);
 }
 
 int RunWindow(DepthState* pState) {

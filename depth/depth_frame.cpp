@@ -1,6 +1,6 @@
 #include "depth/depth_frame.h"
 
-#include <cstdio>
+#include <string>
 
 #include "diagnostics/debug_print.h"
 #include "depth/disparity_output.h"
@@ -12,13 +12,8 @@
 namespace {
 
 bool Fail(DepthState* pState, const std::string& problem) {
-    if (problem != pState->sReportedProblem) {
+    if (pState->problem.IsNew(problem)) {
         DEBUG_PRINT("%s\n", problem.c_str());
-        pState->sReportedProblem = problem;
-        // Seen now, not when the process ends, also where the console is a file or a pipe.
-        if (FILE* pConsole = GetConsoleStream()) {
-            std::fflush(pConsole);
-        }
     }
     return false;
 }
@@ -37,8 +32,7 @@ void ShowTiming(DepthState* pState, int64_t cnt1) {
     int64_t cnt2 = 0;
     ReadCounter(&cnt2);
     const float dt = GetElapsedSeconds(&cnt2, &cnt1);
-    pState->fTotalTime += dt;
-    pState->iFrameCount += 1;
+    CountFrame(dt, &pState->dTotalTime, &pState->fTotalTime, &pState->iFrameCount);
     if (pState->hWindow == nullptr) {
         return;
     }
@@ -69,7 +63,7 @@ bool ProcessDepthFrame(DepthState* pState) {
     if (!unwritten.empty()) {
         return Fail(pState, "Cannot write the result: " + unwritten);
     }
-    pState->sReportedProblem.clear();
+    pState->problem.Clear();
     Show(pState, pair, result);
     ShowTiming(pState, cnt1);
     return true;

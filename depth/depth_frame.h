@@ -4,10 +4,10 @@
 // frame rate and the disparity range into the title.
 
 #include <cstdint>
-#include <string>
 
 #include "depth/depth_options.h"
 #include "depth/stereo_matcher.h"
+#include "pipeline/problem_latch.h"
 
 struct PlatformWindow;
 
@@ -15,9 +15,10 @@ struct DepthState {
     DepthOptions options;
     StereoMatcher matcher;
     PlatformWindow* hWindow = nullptr;  // none: nothing is drawn and no title set
+    double dTotalTime = 0.0;
     float fTotalTime = 0.0f;
     int32_t iFrameCount = 0;
-    std::string sReportedProblem;  // told once, until a frame succeeds
+    ProblemLatch problem;  // told once, until a frame succeeds
 };
 
 // True when the frame wrote its files. Otherwise a line saying why has been printed,
