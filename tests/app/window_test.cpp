@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
+#include <sstream>
 
 #include "imageio/image_files.h"
 #include "tests/app/x11_close_request.h"
@@ -52,19 +53,39 @@ TestImage Screenshot(unsigned long window, const fs::path& scratch) {
     return image;
 }
 
-// Waits for the window of process `pid` to carry a title that matches `pattern`; the
-// window's id, or 0. The last title seen goes to *pTitle.
-unsigned long WaitForTitledWindow(pid_t pid, const std::regex& pattern, std::string* pTitle) {
+// Waits for a window of `program` to carry a title that matches `pattern`; the
+// window's id, or 0 if none did before the program ended or time ran out. The
+// titles last seen go to *pSeen.
+unsigned long WaitForTitledWindow(ChildProcess& program, const std::regex& pattern, std::string* pSeen) {
     unsigned long window = 0;
-    const bool found = WaitUntil(
+    WaitUntil(
         [&] {
-            const std::string ids = RunCommand("xdotool search --pid " + std::to_string(pid) + " 2>/dev/null");
-            window = ids.empty() ? 0 : std::stoul(ids.substr(0, ids.find('\n')));
-            *pTitle = window == 0 ? "" : RunCommand("xdotool getwindowname " + std::to_string(window));
-            return std::regex_match(*pTitle, pattern);
+            if (program.Wait(0ms)) {
+                return true;
+            }
+            std::istringstream ids(
+                RunCommand("xdotool search --pid " + std::to_string(program.pid()) + " 2>/dev/null"));
+            pSeen->clear();
+            for (std::string id; std::getline(ids, id);) {
+                const std::string title = RunCommand("xdotool getwindowname " + id + " 2>&1");
+                *pSeen += "window " + id + " titled '" + title + "'\n";
+                if (std::regex_match(title, pattern)) {
+                    window = std::stoul(id);
+                    return true;
+                }
+            }
+            return false;
         },
         60s);
-    return found ? window : 0;
+    return window;
+}
+
+// What a program that never showed the awaited window left behind.
+std::string Postmortem(ChildProcess& program, const std::string& seen, const fs::path& dir) {
+    const std::optional<int> status = program.Wait(0ms);
+    return (seen.empty() ? std::string("no window of the program\n") : seen) +
+           (status ? "exited with " + std::to_string(*status) : std::string("still running")) +
+           "\nstdout:\n" + ReadFileText(dir / "stdout.txt") + "\nstderr:\n" + ReadFileText(dir / "stderr.txt");
 }
 
 TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
@@ -81,10 +102,10 @@ TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
     ChildProcess program(KORRAPP_BINARY,
                          {dir.path(), environment, dir.path() / "stdout.txt", dir.path() / "stderr.txt"});
 
-    std::string title;
+    std::string seen;
     const std::regex frameTitle(R"(Fps: \d+\.\d{6} - \d+\.\d{6} s, \d+\.\d{6} - \d+\.\d{6} s)");
-    const unsigned long window = WaitForTitledWindow(program.pid(), frameTitle, &title);
-    ASSERT_NE(window, 0u) << "window titled '" << title << "'";
+    const unsigned long window = WaitForTitledWindow(program, frameTitle, &seen);
+    ASSERT_NE(window, 0u) << Postmortem(program, seen, dir.path());
 
     const TestImage expected = HalveReference(left);
     const TestImage shot = Screenshot(window, dir.path());
@@ -117,11 +138,11 @@ TEST(Window, KorrDepthShowsBothViewsAndTheDisparityWithTheRangeInTheTitle) {
                          {dir.path(), environment, dir.path() / "stdout.txt", dir.path() / "stderr.txt"},
                          {"--max-disparity", "48"});
 
-    std::string title;
+    std::string seen;
     const std::regex frameTitle(
         R"(Fps: \d+\.\d{6} - \d+\.\d{6} s, \d+\.\d{6} - \d+\.\d{6} s, disparities 0 - 48)");
-    const unsigned long window = WaitForTitledWindow(program.pid(), frameTitle, &title);
-    ASSERT_NE(window, 0u) << "window titled '" << title << "'";
+    const unsigned long window = WaitForTitledWindow(program, frameTitle, &seen);
+    ASSERT_NE(window, 0u) << Postmortem(program, seen, dir.path());
 
     // Left view, right view, then the colour map, side by side.
     const TestImage shot = Screenshot(window, dir.path());
