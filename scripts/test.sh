@@ -7,7 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install_deps.sh
 jobs="$(nproc)"
-screen=(-s "-screen 0 1600x900x24")
+# -noreset: a server that resets whenever its last client leaves drops any program
+# still connecting at that moment.
+screen=(-s "-screen 0 1600x900x24 -noreset")
 summary="$(mktemp)"
 trap 'rm -f "$summary"' EXIT
 

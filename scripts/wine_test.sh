@@ -21,10 +21,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 linux_build="$(cd "${1:-$root/build}" && pwd)"
 
 # A display of its own, 24 bits deep so that a screenshot holds the exact colours,
-# and with no window manager and no other window in the way.
+# and with no window manager and no other window in the way. It never resets: a reset
+# when the last of the checks' short-lived clients leaves would drop Wine's windows
+# still connecting.
 if [ -z "${KORRAPP_WINE_TEST_DISPLAY:-}" ]; then
   export KORRAPP_WINE_TEST_DISPLAY=1
-  exec xvfb-run -a -s "-screen 0 1600x900x24" "$BASH" "$0" "$linux_build"
+  exec xvfb-run -a -s "-screen 0 1600x900x24 -noreset" "$BASH" "$0" "$linux_build"
 fi
 
 build="$root/build-win"

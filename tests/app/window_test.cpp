@@ -90,7 +90,7 @@ std::string Postmortem(ChildProcess& program, const std::string& seen, const fs:
 
 TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
     if (std::getenv("DISPLAY") == nullptr) {
-        GTEST_SKIP() << "needs an X display: run the tests under xvfb-run";
+        GTEST_SKIP() << "needs an X display: run the tests under xvfb-run -s -noreset";
     }
     TempDir dir;
     const TestImage left = MakeTestImage(450, 375, 21);
@@ -126,7 +126,7 @@ TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {
 
 TEST(Window, KorrDepthShowsBothViewsAndTheDisparityWithTheRangeInTheTitle) {
     if (std::getenv("DISPLAY") == nullptr) {
-        GTEST_SKIP() << "needs an X display: run the tests under xvfb-run";
+        GTEST_SKIP() << "needs an X display: run the tests under xvfb-run -s -noreset";
     }
     TempDir dir;
     const StereoSample sample = GenerateSampleScene();
