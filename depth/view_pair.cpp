@@ -1,8 +1,10 @@
 #include "depth/view_pair.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
+#include "imageio/bmp_file.h"
 #include "imageio/image_files.h"
 
 namespace {
@@ -30,27 +32,50 @@ void FlipRows(unsigned char* pixels, int32_t iWidth, int32_t iHeight) {
     }
 }
 
-// Empty when the view was read and its size is one the matcher takes.
-std::string ReadView(const std::string& file, View* pView) {
-    ImageFileError error = ImageFileError::None;
-    pView->pPixels.reset(LoadBmpRgb(file.c_str(), &pView->iWidth, &pView->iHeight, &error));
-    if (!pView->pPixels && error == ImageFileError::NotThisFormat) {
-        pView->pPixels.reset(LoadPpmRgb(file.c_str(), &pView->iWidth, &pView->iHeight, &error));
-        if (pView->pPixels) {
-            FlipRows(pView->pPixels.get(), pView->iWidth, pView->iHeight);
-        } else if (error == ImageFileError::NotThisFormat) {
-            return file + " is neither a BMP nor a binary PPM file";
-        }
+std::string SizeProblem(const std::string& file, int32_t iWidth, int32_t iHeight) {
+    if (iWidth >= kMinViewSize && iHeight >= kMinViewSize && iWidth <= kMaxViewSize && iHeight <= kMaxViewSize) {
+        return std::string();
     }
-    if (!pView->pPixels) {
+    return file + " is " + SizeText(iWidth, iHeight) + "; each side must be from " + std::to_string(kMinViewSize) +
+           " to " + std::to_string(kMaxViewSize) + " pixels";
+}
+
+// A file still being written holds less than its header declares; its missing rows
+// would be matched as black.
+std::string LengthProblem(const std::string& file, int64_t held, int64_t declared) {
+    if (held >= declared) return std::string();
+    return file + " is incomplete: it holds " + std::to_string(held) + " of " + std::to_string(declared) + " bytes";
+}
+
+std::string ReadPpmView(const std::string& file, View* pView) {
+    ImageFileError error = ImageFileError::None;
+    PpmLengths lengths;
+    pView->pPixels.reset(LoadPpmRgbWithLengths(file.c_str(), &pView->iWidth, &pView->iHeight, &error, &lengths));
+    if (error == ImageFileError::NotThisFormat) return file + " is neither a BMP nor a binary PPM file";
+    if (!pView->pPixels) return file + " " + DescribeImageFileError(error);
+    std::string problem = SizeProblem(file, pView->iWidth, pView->iHeight);
+    if (problem.empty()) problem = LengthProblem(file, lengths.held, lengths.declared);
+    if (problem.empty()) FlipRows(pView->pPixels.get(), pView->iWidth, pView->iHeight);
+    return problem;
+}
+
+// Empty when the view was read whole and its size is one the matcher takes. A BMP
+// file's size is checked from its header, before any pixel is read.
+std::string ReadView(const std::string& file, View* pView) {
+    BmpFile bmp;
+    ImageFileError error = bmp.Open(file.c_str());
+    if (error == ImageFileError::NotThisFormat) return ReadPpmView(file, pView);
+    if (error != ImageFileError::None) return file + " " + DescribeImageFileError(error);
+    std::string problem = SizeProblem(file, bmp.Width(), bmp.Height());
+    if (!problem.empty()) return problem;
+    pView->iWidth = bmp.Width();
+    pView->iHeight = bmp.Height();
+    pView->pPixels.reset(new (std::nothrow) unsigned char[static_cast<size_t>(pView->iWidth) * pView->iHeight * 3]);
+    if (!pView->pPixels) return "not enough memory to read " + file;
+    if ((error = bmp.Decode(false, pView->pPixels.get())) != ImageFileError::None) {
         return file + " " + DescribeImageFileError(error);
     }
-    if (pView->iWidth < kMinViewSize || pView->iHeight < kMinViewSize || pView->iWidth > kMaxViewSize ||
-        pView->iHeight > kMaxViewSize) {
-        return file + " is " + SizeText(pView->iWidth, pView->iHeight) + "; each side must be from " +
-               std::to_string(kMinViewSize) + " to " + std::to_string(kMaxViewSize) + " pixels";
-    }
-    return std::string();
+    return LengthProblem(file, bmp.HeldLength(), bmp.DeclaredLength());
 }
 
 }  // namespace

@@ -43,4 +43,11 @@ void SaveBmpFromRgba(const char* fileName, const unsigned char* pRGBABuffer, int
 // Raw P6 files; buffer row 0 is the picture's bottom row. Written whole like BMP files.
 unsigned char* LoadPpmRgb(const char* fileName, int32_t* piWidth, int32_t* piHeight,
                           ImageFileError* pError = nullptr);
+// The same, with the lengths that tell a file cut short from a whole one.
+struct PpmLengths {
+    int64_t declared = 0;  // header and raster, as the header states them
+    int64_t held = 0;      // what the file held when read
+};
+unsigned char* LoadPpmRgbWithLengths(const char* fileName, int32_t* piWidth, int32_t* piHeight,
+                                     ImageFileError* pError, PpmLengths* pLengths);
 void SavePpmFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32_t iWidth, int32_t iHeight);

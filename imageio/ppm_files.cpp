@@ -103,7 +103,7 @@ ImageFileError ReadWholeFile(const char* fileName, std::vector<unsigned char>* b
 }
 
 ImageFileError DecodePpmFile(const char* fileName, std::unique_ptr<unsigned char[]>* pixels, int64_t* width,
-                             int64_t* height) {
+                             int64_t* height, PpmLengths* pLengths) {
     std::vector<unsigned char> bytes;
     ImageFileError error = ReadWholeFile(fileName, &bytes);
     if (error != ImageFileError::None) return error;
@@ -113,6 +113,10 @@ ImageFileError DecodePpmFile(const char* fileName, std::unique_ptr<unsigned char
     const int64_t declared = static_cast<int64_t>(stride) * *height;
     const int64_t held = static_cast<int64_t>(bytes.size() - in.Offset());
     if (!IsPlausiblyFilled(declared, held)) return ImageFileError::Corrupt;
+    if (pLengths) {
+        pLengths->declared = static_cast<int64_t>(in.Offset()) + declared;
+        pLengths->held = static_cast<int64_t>(bytes.size());
+    }
 
     *pixels = NewPixelBuffer(*width, *height, 3);
     if (!*pixels) return ImageFileError::TooLarge;
@@ -134,15 +138,20 @@ ImageFileError DecodePpmFile(const char* fileName, std::unique_ptr<unsigned char
 
 }  // namespace
 
-unsigned char* LoadPpmRgb(const char* fileName, int32_t* piWidth, int32_t* piHeight, ImageFileError* pError) {
+unsigned char* LoadPpmRgbWithLengths(const char* fileName, int32_t* piWidth, int32_t* piHeight,
+                                     ImageFileError* pError, PpmLengths* pLengths) {
     std::unique_ptr<unsigned char[]> pixels;
     int64_t width = 0, height = 0;
-    const ImageFileError error = DecodePpmFile(fileName, &pixels, &width, &height);
+    const ImageFileError error = DecodePpmFile(fileName, &pixels, &width, &height, pLengths);
     if (pError) *pError = error;
     if (error != ImageFileError::None) return nullptr;
     if (piWidth) *piWidth = static_cast<int32_t>(width);
     if (piHeight) *piHeight = static_cast<int32_t>(height);
     return pixels.release();
+}
+
+unsigned char* LoadPpmRgb(const char* fileName, int32_t* piWidth, int32_t* piHeight, ImageFileError* pError) {
+    return LoadPpmRgbWithLengths(fileName, piWidth, piHeight, pError, nullptr);
 }
 
 void SavePpmFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32_t iWidth, int32_t iHeight) {

@@ -174,6 +174,17 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
          },
          {},
          "im2.bmp is 15 x 40 pixels; each side must be from 16 to 2048 pixels\n"},
+        {"a view still being written",
+         [](const fs::path& d) { fs::resize_file(d / "im2.bmp", 300000); },
+         {},
+         "Waiting for a usable stereo pair: im2.bmp is incomplete: it holds 300000 of 507054 bytes\n"},
+        {"a binary PPM view cut short",
+         [](const fs::path& d) {
+             SavePpmFromRgb((d / "im6.bmp").string().c_str(), MakeTestImage(450, 375, 2).pixels.data(), 450, 375);
+             fs::resize_file(d / "im6.bmp", 300000);
+         },
+         {},
+         "Waiting for a usable stereo pair: im6.bmp is incomplete: it holds 300000 of 506265 bytes\n"},
         {"not a picture",
          [](const fs::path& d) {
              WriteFileBytes((d / "im2.bmp").string(), {'h', 'i', '\n'});
