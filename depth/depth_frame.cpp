@@ -1,5 +1,6 @@
 #include "depth/depth_frame.h"
 
+#include <new>
 #include <string>
 
 #include "diagnostics/debug_print.h"
@@ -29,23 +30,17 @@ void Show(DepthState* pState, const ViewPair& pair, const DisparityResult& resul
 }
 
 void ShowTiming(DepthState* pState, int64_t cnt1) {
-    int64_t cnt2 = 0;
-    ReadCounter(&cnt2);
-    const float dt = GetElapsedSeconds(&cnt2, &cnt1);
-    CountFrame(dt, &pState->dTotalTime, &pState->fTotalTime, &pState->iFrameCount);
+    char sWindowTitle[kWindowTitleSize];
+    CountFrameForTitle(cnt1, &pState->dTotalTime, &pState->fTotalTime, &pState->iFrameCount, sWindowTitle);
     if (pState->hWindow == nullptr) {
         return;
     }
-    char sWindowTitle[kWindowTitleSize];
-    FormatFrameTitle(sWindowTitle, dt, pState->fTotalTime, pState->iFrameCount);
     const std::string title =
         std::string(sWindowTitle) + ", disparities 0 - " + std::to_string(pState->matcher.MaxDisparity());
     PlatformSetWindowTitle(pState->hWindow, title.c_str());
 }
 
-}  // namespace
-
-bool ProcessDepthFrame(DepthState* pState) {
+bool RunDepthFrame(DepthState* pState) {
     int64_t cnt1 = 0;
     ReadCounter(&cnt1);
 
@@ -54,7 +49,7 @@ bool ProcessDepthFrame(DepthState* pState) {
     if (!unusable.empty()) {
         return Fail(pState, "Waiting for a usable stereo pair: " + unusable);
     }
-    DisparityResult result;
+    DisparityResult& result = pState->result;
     if (!pState->matcher.Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, &result,
                                pState->hWindow != nullptr)) {
         return Fail(pState, "Matching failed on the device: " + pState->matcher.LastError());
@@ -67,4 +62,14 @@ bool ProcessDepthFrame(DepthState* pState) {
     Show(pState, pair, result);
     ShowTiming(pState, cnt1);
     return true;
+}
+
+}  // namespace
+
+bool ProcessDepthFrame(DepthState* pState) {
+    try {
+        return RunDepthFrame(pState);
+    } catch (const std::bad_alloc&) {
+        return Fail(pState, "Waiting for a usable stereo pair: not enough memory for a frame");
+    }
 }

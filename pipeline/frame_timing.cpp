@@ -39,3 +39,12 @@ void FormatFrameTitle(char (&sWindowTitle)[kWindowTitleSize], float fFrameTime, 
     std::snprintf(sWindowTitle, sizeof sWindowTitle, "Fps: %f - %f s, %f - %f s", dFrameRate,
                   static_cast<double>(fFrameTime), dMeanRate, static_cast<double>(fMeanTime));
 }
+
+void CountFrameForTitle(int64_t cnt1, double* pdTotalTime, float* pfTotalTime, int32_t* piFrameCount,
+                        char (&sWindowTitle)[kWindowTitleSize]) {
+    int64_t cnt2 = 0;
+    ReadCounter(&cnt2);
+    const float dt = GetElapsedSeconds(&cnt2, &cnt1);
+    CountFrame(dt, pdTotalTime, pfTotalTime, piFrameCount);
+    FormatFrameTitle(sWindowTitle, dt, *pfTotalTime, *piFrameCount);
+}

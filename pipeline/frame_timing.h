@@ -24,3 +24,8 @@ constexpr int kWindowTitleSize = 2000;
 // means are over fTotalTime and iFrameCount, which already include this frame.
 void FormatFrameTitle(char (&sWindowTitle)[kWindowTitleSize], float fFrameTime, float fTotalTime,
                       int32_t iFrameCount);
+
+// Ends the frame whose counter read cnt1 at its start: counts it as above and
+// formats the title it gives.
+void CountFrameForTitle(int64_t cnt1, double* pdTotalTime, float* pfTotalTime, int32_t* piFrameCount,
+                        char (&sWindowTitle)[kWindowTitleSize]);

@@ -85,13 +85,8 @@ unsigned char* OutputPixels() {
 }
 
 void ShowTiming(int64_t cnt1) {
-    int64_t cnt2 = 0;
-    ReadCounter(&cnt2);
-    const float dt = GetElapsedSeconds(&cnt2, &cnt1);
-    CountFrame(dt, &appState.dTotalTime, &appState.fTotalTime, &appState.iFrameCount);
-
     char sWindowTitle[kWindowTitleSize];
-    FormatFrameTitle(sWindowTitle, dt, appState.fTotalTime, appState.iFrameCount);
+    CountFrameForTitle(cnt1, &appState.dTotalTime, &appState.fTotalTime, &appState.iFrameCount, sWindowTitle);
     PlatformSetWindowTitle(appState.hMainWindow, sWindowTitle);
 }
 
