@@ -130,10 +130,8 @@ int main(int argc, char** argv) {
 
     if (!options.only.empty() && options.only != "sample") return 0;
     const StereoSample sample = GenerateSampleScene();
-    DisparityMap truth{sample.width, sample.height, {}};
-    truth.values.assign(sample.disparity.begin(), sample.disparity.end());
     const Score score = Measure(matcher, "sample", sample.left.data(), sample.right.data(), sample.width,
-                                sample.height, truth, options);
+                                sample.height, SampleTruth(sample), options);
     std::printf("%-10s  %6.2f %%   %7.2f ms  %7.2f ms\n", "sample", score.badPercent, score.milliseconds,
                 score.cpuMilliseconds);
     return 0;

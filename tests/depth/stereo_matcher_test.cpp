@@ -106,8 +106,7 @@ bool StereoMatcherTest::ready_ = false;
 TEST_F(StereoMatcherTest, TheSamplePairIsAtMostTwoPercentBad) {
     const StereoSample sample = GenerateSampleScene();
     const DisparityResult result = Match(sample.left, sample.right, sample.width, sample.height);
-    DisparityMap truth{sample.width, sample.height, {sample.disparity.begin(), sample.disparity.end()}};
-    EXPECT_LE(BadPixelPercent(truth, result.vDisparity), 2.0);
+    EXPECT_LE(BadPixelPercent(SampleTruth(sample), result.vDisparity), 2.0);
 }
 
 TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySize) {

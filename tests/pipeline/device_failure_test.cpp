@@ -8,6 +8,7 @@
 #include "compute/app_state.h"
 #include "compute/init_opencl.h"
 #include "pipeline/process_frame.h"
+#include "tests/pipeline/run_frames.h"
 #include "tests/support/frame_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -30,12 +31,7 @@ protected:
         ASSERT_TRUE(ready) << report;
     }
 
-    std::string RunFrames(int count) {
-        ScopedWorkingDirectory cwd(dir.path());
-        testing::internal::CaptureStdout();
-        for (int i = 0; i < count; ++i) ProcessFrame();
-        return testing::internal::GetCapturedStdout();
-    }
+    std::string RunFrames(int count) { return RunFramesIn(dir.path(), count); }
 
     TempDir dir;
 };

@@ -10,15 +10,15 @@ namespace {
 // Runs frames of the given tick counts through the title arithmetic, as the frame does.
 std::vector<std::string> Titles(int64_t frequency, std::initializer_list<int64_t> frameTicks) {
     const float secondsPerTick = SecondsPerTick(frequency);
-    float totalTime = 0.0f;
+    double totalTime = 0.0;
+    float titleTotalTime = 0.0f;
     int32_t frameCount = 0;
     std::vector<std::string> titles;
     for (int64_t ticks : frameTicks) {
         const float dt = TicksToSeconds(ticks, secondsPerTick);
-        totalTime += dt;
-        frameCount += 1;
+        CountFrame(dt, &totalTime, &titleTotalTime, &frameCount);
         char title[kWindowTitleSize];
-        FormatFrameTitle(title, dt, totalTime, frameCount);
+        FormatFrameTitle(title, dt, titleTotalTime, frameCount);
         titles.emplace_back(title);
     }
     return titles;

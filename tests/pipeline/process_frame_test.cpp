@@ -10,6 +10,7 @@
 #include "compute/app_state.h"
 #include "compute/init_opencl.h"
 #include "pipeline/process_frame.h"
+#include "tests/pipeline/run_frames.h"
 #include "tests/support/frame_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_data.h"
@@ -31,15 +32,7 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(setupDone) << setupReport; }
 
-    // Runs frames in the test's folder and returns what they printed.
-    std::string RunFrames(int count) {
-        ScopedWorkingDirectory cwd(dir.path());
-        testing::internal::CaptureStdout();
-        for (int i = 0; i < count; ++i) {
-            ProcessFrame();
-        }
-        return testing::internal::GetCapturedStdout();
-    }
+    std::string RunFrames(int count) { return RunFramesIn(dir.path(), count); }
 
     fs::path Depth() const { return dir.path() / "depth.bmp"; }
 
@@ -142,12 +135,7 @@ TEST_F(ProcessFrameTest, BadPairsAreReportedOnceAndLeaveDepthAlone) {
         WriteFileBytes((caseDir.path() / "depth.bmp").string(), sentinel);
         const int32_t framesBefore = appState.iFrameCount;
 
-        ScopedWorkingDirectory cwd(caseDir.path());
-        testing::internal::CaptureStdout();
-        ProcessFrame();
-        ProcessFrame();
-        ProcessFrame();
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+        EXPECT_EQ(RunFramesIn(caseDir.path(), 3),
                   std::string("Waiting for a usable stereo pair: ") + c.expectedLine + "\n")
             << c.what;
         EXPECT_EQ(ReadFileBytes((caseDir.path() / "depth.bmp").string()), sentinel) << c.what;
@@ -302,12 +290,7 @@ TEST_F(ProcessFrameTest, FailedSavesKeepThePreviousFileAndAreToldWhenTheyStart) 
         const fs::path depth = caseDir.path() / "depth.bmp";
         const std::string line =
             std::string("Cannot save depth.bmp (") + c.reason + "); the previous one stays\n";
-        const auto runFrames = [&](int count) {
-            ScopedWorkingDirectory cwd(caseDir.path());
-            testing::internal::CaptureStdout();
-            for (int i = 0; i < count; ++i) ProcessFrame();
-            return testing::internal::GetCapturedStdout();
-        };
+        const auto runFrames = [&](int count) { return RunFramesIn(caseDir.path(), count); };
 
         c.make(caseDir.path());
         const fs::file_type type = fs::symlink_status(depth).type();

@@ -6,6 +6,7 @@
 
 #include "imageio/image_files.h"
 #include "tests/imageio/png_reference.h"
+#include "tools/sample_scene.h"
 
 namespace fs = std::filesystem;
 
@@ -99,4 +100,8 @@ double BadPixelPercent(const DisparityMap& truth, const std::vector<float>& esti
         bad += !(std::fabs(estimate[i] - truth.values[i]) <= threshold);
     }
     return known == 0 ? 100.0 : 100.0 * static_cast<double>(bad) / static_cast<double>(known);
+}
+
+DisparityMap SampleTruth(const StereoSample& sample) {
+    return DisparityMap{sample.width, sample.height, {sample.disparity.begin(), sample.disparity.end()}};
 }

@@ -19,6 +19,10 @@ struct TruthPair {
     float scale;            // grey levels per pixel of disparity
 };
 
+struct StereoSample;
+// The generated sample's own disparity, known at every pixel.
+DisparityMap SampleTruth(const StereoSample& sample);
+
 // The four Middlebury pairs of the shared data.
 const std::vector<TruthPair>& MiddleburyPairs();
 
