@@ -8,6 +8,7 @@
 #include "diagnostics/debug_print.h"
 #include "display/draw_image.h"
 #include "pipeline/depth_image.h"
+#include "pipeline/device_steps.h"
 #include "pipeline/frame_timing.h"
 #include "pipeline/problem_latch.h"
 #include "pipeline/stereo_input.h"
@@ -15,23 +16,16 @@
 
 namespace {
 
-constexpr int kInputLevel = 0;
-constexpr int kLevelCount = 1;  // halvings to the output, and the level read back
 
 ProblemLatch deviceProblem;  // a failed upload, launch or read-back, with its status
 ProblemLatch memoryProblem;
-
-size_t ImageBytes(int32_t iWidth, int32_t iHeight, int32_t iBytesPerPixel) {
-    return static_cast<size_t>(iWidth) * static_cast<size_t>(iBytesPerPixel) * static_cast<size_t>(iHeight);
-}
 
 bool IsNewDeviceProblem(const char* sStep, cl_int iStatus) {
     return deviceProblem.IsNew(std::string(sStep) + " " + std::to_string(iStatus));
 }
 
 bool Upload(const cl::Buffer& level, const unsigned char* pixels, size_t bytes, cl::Event* pEvent) {
-    const cl_int iStatus =
-        appState.clCommandQueue.enqueueWriteBuffer(level, CL_TRUE, 0, bytes, pixels, nullptr, pEvent);
+    const cl_int iStatus = EnqueueUpload(level, pixels, bytes, pEvent);
     if (iStatus != CL_SUCCESS && IsNewDeviceProblem("upload", iStatus)) {
         DEBUG_PRINT("Cannot upload the stereo pair %d\n", iStatus);
     }
@@ -39,21 +33,8 @@ bool Upload(const cl::Buffer& level, const unsigned char* pixels, size_t bytes, 
 }
 
 bool LaunchDecimate(int32_t iWidth, int32_t iHeight) {
-    cl::Kernel& clKernel = appState.clKernel;
-    clKernel.setArg(0, appState.clLeftPyramid[kInputLevel]);
-    clKernel.setArg(1, appState.clLeftPyramid[kInputLevel + 1]);
-    clKernel.setArg(2, iWidth);
-    clKernel.setArg(3, iHeight);
-    clKernel.setArg(4, iWidth / 2);
-    clKernel.setArg(5, iHeight / 2);
-
-    // Rows in dimension 0, columns in dimension 1. The offset must be two-dimensional:
-    // a one-dimensional NDRange holds 1 in its unused dimension.
-    const cl::NDRange ndRangeGlobal(static_cast<size_t>(iHeight / 2), static_cast<size_t>(iWidth / 2));
-    const cl::NDRange ndRangeLocal(1, 1);
-    const cl::NDRange ndRangeOffset(0, 0);
-    const cl_int iStatus = appState.clCommandQueue.enqueueNDRangeKernel(
-        clKernel, ndRangeOffset, ndRangeGlobal, ndRangeLocal, nullptr, &appState.vKernelEvents[0]);
+    SetDecimateArguments(iWidth, iHeight);  // an argument refused shows in the launch's status
+    const cl_int iStatus = EnqueueDecimate(iWidth, iHeight);
     if (iStatus != CL_SUCCESS && IsNewDeviceProblem("launch", iStatus)) {
         DEBUG_PRINT("Cannot enqueue clKernel %d\n", iStatus);
     }
@@ -61,8 +42,7 @@ bool LaunchDecimate(int32_t iWidth, int32_t iHeight) {
 }
 
 bool ReadBack(unsigned char* pOutput, size_t bytes) {
-    const cl_int iStatus = appState.clCommandQueue.enqueueReadBuffer(
-        appState.clLeftPyramid[kLevelCount], CL_TRUE, 0, bytes, pOutput, &appState.vKernelEvents, nullptr);
+    const cl_int iStatus = EnqueueReadBack(pOutput, bytes, &appState.vKernelEvents);
     if (iStatus != CL_SUCCESS && IsNewDeviceProblem("read-back", iStatus)) {
         DEBUG_PRINT("Cannot read back the depth image %d\n", iStatus);
     }
@@ -80,7 +60,7 @@ bool ReadAndUpload(StereoView view, const cl::Buffer& level, size_t bytes, cl::E
 // uses of it.
 unsigned char* OutputPixels() {
     static const std::unique_ptr<unsigned char[]> pOutputPixels(
-        new unsigned char[PyramidLevelBytes(kLevelCount)]);
+        new unsigned char[PyramidLevelBytes(kOutputLevel)]);
     return pOutputPixels.get();
 }
 
@@ -101,18 +81,18 @@ void RunFrame() {
     const bool bUploaded =
         OpenStereoPair(&iWidth, &iHeight) &&
         ReadAndUpload(StereoView::Left, appState.clLeftPyramid[kInputLevel],
-                      ImageBytes(iWidth, iHeight, kPyramidBytesPerPixel), &appState.vUploadEvents[0]) &&
+                      PyramidImageBytes(iWidth, iHeight), &appState.vUploadEvents[0]) &&
         ReadAndUpload(StereoView::Right, appState.clRightPyramid[kInputLevel],
-                      ImageBytes(iWidth, iHeight, kPyramidBytesPerPixel), &appState.vUploadEvents[1]);
+                      PyramidImageBytes(iWidth, iHeight), &appState.vUploadEvents[1]);
     CloseStereoPair();
     if (!bUploaded || !LaunchDecimate(iWidth, iHeight)) {
         return;
     }
 
-    const int32_t iOutputWidth = PyramidLevelSize(iWidth, kLevelCount);
-    const int32_t iOutputHeight = PyramidLevelSize(iHeight, kLevelCount);
+    const int32_t iOutputWidth = PyramidLevelSize(iWidth, kOutputLevel);
+    const int32_t iOutputHeight = PyramidLevelSize(iHeight, kOutputLevel);
     unsigned char* pOutput = OutputPixels();
-    if (!ReadBack(pOutput, ImageBytes(iOutputWidth, iOutputHeight, kPyramidBytesPerPixel))) {
+    if (!ReadBack(pOutput, PyramidImageBytes(iOutputWidth, iOutputHeight))) {
         return;
     }
     deviceProblem.Clear();
