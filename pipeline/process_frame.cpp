@@ -16,7 +16,6 @@
 
 namespace {
 
-
 ProblemLatch deviceProblem;  // a failed upload, launch or read-back, with its status
 ProblemLatch memoryProblem;
 
