@@ -39,10 +39,13 @@ uint64_t FileSize(int32_t width, int32_t height) {
 
 // A null buffer still replaces the file, with an empty one.
 void SaveBmp(const char* fileName, const unsigned char* pixels, int samples, int32_t width, int32_t height) {
+    if (FileSize(width, height) == 0) return;
     std::vector<unsigned char> file;
-    if (FileSize(width, height) == 0 || (pixels && !EncodeBmp24(pixels, samples, width, height, &file)))
-        return;
-    ReplaceFileWhole(fileName, file.data(), file.size(), nullptr);
+    if (pixels) {
+        SaveBmp24(fileName, pixels, samples, width, height, &file, nullptr);
+    } else {
+        ReplaceFileWhole(fileName, file.data(), 0, nullptr);
+    }
 }
 
 }  // namespace
@@ -88,4 +91,13 @@ void SaveBmpFromRgb(const char* fileName, const unsigned char* pRGBBuffer, int32
 void SaveBmpFromRgba(const char* fileName, const unsigned char* pRGBABuffer, int32_t iWidth,
                      int32_t iHeight) {
     SaveBmp(fileName, pRGBABuffer, 4, iWidth, iHeight);
+}
+
+bool SaveBmp24(const char* fileName, const unsigned char* pixels, int samples, int32_t width, int32_t height,
+               std::vector<unsigned char>* pFile, std::string* psReason) {
+    if (!EncodeBmp24(pixels, samples, width, height, pFile)) {
+        if (psReason) *psReason = "not enough memory";
+        return false;
+    }
+    return ReplaceFileWhole(fileName, pFile->data(), pFile->size(), psReason);
 }

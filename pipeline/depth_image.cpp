@@ -6,7 +6,6 @@
 #include "compute/app_state.h"
 #include "diagnostics/debug_print.h"
 #include "imageio/bmp_encoder.h"
-#include "imageio/native_file.h"
 #include "pipeline/problem_latch.h"
 
 namespace {
@@ -20,9 +19,7 @@ std::vector<unsigned char> vDepthFile;
 
 void SaveDepthImage(const unsigned char* pPixels, int32_t iWidth, int32_t iHeight) {
     std::string sReason;
-    if (!EncodeBmp24(pPixels, kPyramidBytesPerPixel, iWidth, iHeight, &vDepthFile)) {
-        sReason = "not enough memory";
-    } else if (ReplaceFileWhole(kDepthImageFile, vDepthFile.data(), vDepthFile.size(), &sReason)) {
+    if (SaveBmp24(kDepthImageFile, pPixels, kPyramidBytesPerPixel, iWidth, iHeight, &vDepthFile, &sReason)) {
         saveProblem.Clear();
         return;
     }
