@@ -142,8 +142,7 @@ TEST_F(KorrAppProcess, MessagesOnATerminalStartOnALineOfTheirOwn) {
 }
 
 TEST_F(KorrAppProcess, MissingKernelSourceEndsWithoutAFrame) {
-    SaveTestBmp(dir.path() / "im2.bmp", MakeTestImage(8, 8, 1));
-    SaveTestBmp(dir.path() / "im6.bmp", MakeTestImage(8, 8, 2));
+    WriteTestPair(dir.path(), 8, 8);
     auto program = Start();
     EXPECT_EQ(program->Wait(60s), std::optional<int>(1));
     EXPECT_TRUE(EndsWith(Stdout(), "Cannot read the kernel source test.cl from the working directory\n"))

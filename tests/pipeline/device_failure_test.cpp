@@ -21,8 +21,7 @@ protected:
     // Sets up afresh with `source` as test.cl and lays a pair beside it.
     void SetUpWith(const char* source) {
         std::ofstream(dir.file("test.cl")) << source;
-        SaveTestBmp(dir.path() / "im2.bmp", MakeTestImage(450, 375, 1));
-        SaveTestBmp(dir.path() / "im6.bmp", MakeTestImage(450, 375, 2));
+        WriteTestPair(dir.path(), 450, 375);
         ScopedWorkingDirectory cwd(dir.path());
         appState = AppState();
         testing::internal::CaptureStdout();

@@ -82,11 +82,6 @@ void WriteHeaderClaiming(const fs::path& file, uint32_t width, uint32_t height) 
     WriteFileBytes(file.string(), bytes);
 }
 
-void WritePair(const fs::path& dir, int32_t width, int32_t height) {
-    SaveTestBmp(dir / "im2.bmp", MakeTestImage(width, height, 1));
-    SaveTestBmp(dir / "im6.bmp", MakeTestImage(width, height, 2));
-}
-
 struct BadPair {
     const char* what;
     std::function<void(const fs::path&)> lay;
@@ -103,15 +98,15 @@ TEST_F(ProcessFrameTest, BadPairsAreReportedOnceAndLeaveDepthAlone) {
              SaveTestBmp(d / "im6.bmp", MakeTestImage(10, 8, 2));
          },
          "im2.bmp is 8 x 8 pixels but im6.bmp is 10 x 8 pixels"},
-        {"too large", [](const fs::path& d) { WritePair(d, 451, 375); },
+        {"too large", [](const fs::path& d) { WriteTestPair(d, 451, 375); },
          "im2.bmp is 451 x 375 pixels, more than the device buffers hold (450 x 375 pixels)"},
-        {"half-size level too large", [](const fs::path& d) { WritePair(d, 380, 444); },
+        {"half-size level too large", [](const fs::path& d) { WriteTestPair(d, 380, 444); },
          "im2.bmp is 380 x 444 pixels, more than the device buffers hold (450 x 375 pixels)"},
-        {"too small", [](const fs::path& d) { WritePair(d, 1, 5); },
+        {"too small", [](const fs::path& d) { WriteTestPair(d, 1, 5); },
          "im2.bmp is 1 x 5 pixels, too small to halve"},
         {"still being written",
          [](const fs::path& d) {
-             WritePair(d, 450, 375);
+             WriteTestPair(d, 450, 375);
              fs::resize_file(d / "im2.bmp", 10000);
          },
          "im2.bmp is incomplete: it holds 10000 of 507054 bytes"},

@@ -49,6 +49,11 @@ TestImage LoadTestBmp(const fs::path& file) {
     return image;
 }
 
+void WriteTestPair(const fs::path& dir, int32_t width, int32_t height) {
+    SaveTestBmp(dir / "im2.bmp", MakeTestImage(width, height, 1));
+    SaveTestBmp(dir / "im6.bmp", MakeTestImage(width, height, 2));
+}
+
 void LayOutRunFolder(const fs::path& dir, const TestImage& left, const TestImage& right) {
     fs::copy_file(KernelSourceFile(), dir / "test.cl", fs::copy_options::overwrite_existing);
     SaveTestBmp(dir / "im2.bmp", left);

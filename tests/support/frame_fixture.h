@@ -19,5 +19,7 @@ void SaveTestBmp(const std::filesystem::path& file, const TestImage& image);
 // Reads a BMP back; an empty image when the file cannot be read.
 TestImage LoadTestBmp(const std::filesystem::path& file);
 
+// im2.bmp and im6.bmp of one size in `dir`, from salts 1 and 2.
+void WriteTestPair(const std::filesystem::path& dir, int32_t width, int32_t height);
 // test.cl, im2.bmp and im6.bmp in `dir`, ready for a frame.
 void LayOutRunFolder(const std::filesystem::path& dir, const TestImage& left, const TestImage& right);
