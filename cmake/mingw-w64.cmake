@@ -1,5 +1,5 @@
 # Cross-building the Windows program on Debian with MinGW-w64 (g++-mingw-w64-x86-64,
-# binutils-mingw-w64-x86-64, mingw-w64-tools):
+# binutils-mingw-w64-x86-64):
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake && cmake --build build-win
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

@@ -23,7 +23,7 @@ if [ "${1:-all}" = all ]; then
     clang libclang-rt-dev
     libx11-dev libgtest-dev libbenchmark-dev libpng-dev
     xvfb xauth xdotool imagemagick
-    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools wine64 x11-utils
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 x11-utils
   )
 fi
 
