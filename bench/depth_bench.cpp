@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -17,6 +18,18 @@ namespace {
 
 constexpr int kMaxDisparity = 64;
 constexpr int kProfiledFrames = 10;
+
+// A folder of this run's own for the frames' output, removed at the end.
+struct ScratchFolder {
+    const fs::path path =
+        fs::temp_directory_path() /
+        ("korrdepth-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    ScratchFolder() { fs::create_directories(path); }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
 
 fs::path ConesDir() {
     return fs::path(KORRAPP_TESTDATA_DIR) / "middlebury" / "cones";
@@ -39,8 +52,8 @@ void BM_DepthFrame(benchmark::State& state) {
         state.SkipWithError(("the cones pair is missing under " + ConesDir().string()).c_str());
         return;
     }
-    const fs::path scratch = fs::temp_directory_path() / "korrdepth-bench";
-    fs::create_directories(scratch);
+    const ScratchFolder folder;
+    const fs::path& scratch = folder.path;
     DepthState depth;
     if (!SetUp(&depth, 0, scratch) || !ProcessDepthFrame(&depth)) {  // builds and warms up
         state.SkipWithError("korrdepth's setup or first frame failed");

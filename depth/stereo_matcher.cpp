@@ -4,9 +4,9 @@
 #include <map>
 #include <utility>
 
-#include "diagnostics/debug_print.h"
 #include "compute/app_state.h"
 #include "compute/program_build.h"
+#include "diagnostics/debug_print.h"
 
 namespace {
 
@@ -57,10 +57,17 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
     clQueue_ = device.clCommandQueue;
     iMaxDisparity_ = iMaxDisparity;
     cl_command_queue_properties properties = 0;
-    clQueue_.getInfo(CL_QUEUE_PROPERTIES, &properties);
-    bProfiling_ = (properties & CL_QUEUE_PROFILING_ENABLE) != 0;
     cl_ulong localMemory = 0;
-    device.clDevice.getInfo(CL_DEVICE_LOCAL_MEM_SIZE, &localMemory);
+    cl_int iStatus = clQueue_.getInfo(CL_QUEUE_PROPERTIES, &properties);
+    if (iStatus == CL_SUCCESS) {
+        iStatus = device.clDevice.getInfo(CL_DEVICE_LOCAL_MEM_SIZE, &localMemory);
+    }
+    if (iStatus != CL_SUCCESS) {
+        // Without them every frame would blame too little local memory.
+        DEBUG_PRINT("Cannot query the device for the matcher: status %d\n", iStatus);
+        return false;
+    }
+    bProfiling_ = (properties & CL_QUEUE_PROFILING_ENABLE) != 0;
     localMemoryBytes_ = static_cast<size_t>(localMemory);
 
     if (!BuildProgramFromFile(clContext_, device.clDevice, kStereoSourceFile, &clProgram_)) {
@@ -142,8 +149,11 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
 
 bool StereoMatcher::Run(cl::Kernel& kernel, const char* name, const cl::NDRange& global,
                         const cl::NDRange& local) {
+    // An event only where it is timed: a frame makes a few dozen launches.
     cl::Event event;
-    if (!Check(clQueue_.enqueueNDRangeKernel(kernel, cl::NullRange, global, local, nullptr, &event), name)) {
+    if (!Check(clQueue_.enqueueNDRangeKernel(kernel, cl::NullRange, global, local, nullptr,
+                                             bProfiling_ ? &event : nullptr),
+               name)) {
         return false;
     }
     if (bProfiling_) {
