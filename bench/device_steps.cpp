@@ -5,8 +5,8 @@
 
 cl_int UploadPair(const BenchFrame& frame) {
     const size_t bytes = PyramidImageBytes(frame.iWidth, frame.iHeight);
-    const cl_int iLeftStatus = EnqueueUpload(appState.clLeftPyramid[0], frame.pLeftPixels.get(), bytes,
-                                             &appState.vUploadEvents[0]);
+    const cl_int iLeftStatus =
+        EnqueueUpload(appState.clLeftPyramid[0], frame.pLeftPixels.get(), bytes, &appState.vUploadEvents[0]);
     const cl_int iRightStatus = EnqueueUpload(appState.clRightPyramid[0], frame.pRightPixels.get(), bytes,
                                               &appState.vUploadEvents[1]);
     return iLeftStatus != CL_SUCCESS ? iLeftStatus : iRightStatus;
@@ -26,6 +26,6 @@ cl_int LaunchHalving(const BenchFrame& frame) {
 }
 
 cl_int ReadBackHalf(const BenchFrame& frame, const std::vector<cl::Event>* pWaitList) {
-    return EnqueueReadBack(frame.pOutputPixels.get(), PyramidImageBytes(frame.iOutputWidth, frame.iOutputHeight),
-                           pWaitList);
+    return EnqueueReadBack(frame.pOutputPixels.get(),
+                           PyramidImageBytes(frame.iOutputWidth, frame.iOutputHeight), pWaitList);
 }

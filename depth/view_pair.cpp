@@ -33,24 +33,27 @@ void FlipRows(unsigned char* pixels, int32_t iWidth, int32_t iHeight) {
 }
 
 std::string SizeProblem(const std::string& file, int32_t iWidth, int32_t iHeight) {
-    if (iWidth >= kMinViewSize && iHeight >= kMinViewSize && iWidth <= kMaxViewSize && iHeight <= kMaxViewSize) {
+    if (iWidth >= kMinViewSize && iHeight >= kMinViewSize && iWidth <= kMaxViewSize &&
+        iHeight <= kMaxViewSize) {
         return std::string();
     }
-    return file + " is " + SizeText(iWidth, iHeight) + "; each side must be from " + std::to_string(kMinViewSize) +
-           " to " + std::to_string(kMaxViewSize) + " pixels";
+    return file + " is " + SizeText(iWidth, iHeight) + "; each side must be from " +
+           std::to_string(kMinViewSize) + " to " + std::to_string(kMaxViewSize) + " pixels";
 }
 
 // A file still being written holds less than its header declares; its missing rows
 // would be matched as black.
 std::string LengthProblem(const std::string& file, int64_t held, int64_t declared) {
     if (held >= declared) return std::string();
-    return file + " is incomplete: it holds " + std::to_string(held) + " of " + std::to_string(declared) + " bytes";
+    return file + " is incomplete: it holds " + std::to_string(held) + " of " + std::to_string(declared) +
+           " bytes";
 }
 
 std::string ReadPpmView(const std::string& file, View* pView) {
     ImageFileError error = ImageFileError::None;
     PpmLengths lengths;
-    pView->pPixels.reset(LoadPpmRgbWithLengths(file.c_str(), &pView->iWidth, &pView->iHeight, &error, &lengths));
+    pView->pPixels.reset(
+        LoadPpmRgbWithLengths(file.c_str(), &pView->iWidth, &pView->iHeight, &error, &lengths));
     if (error == ImageFileError::NotThisFormat) return file + " is neither a BMP nor a binary PPM file";
     if (!pView->pPixels) return file + " " + DescribeImageFileError(error);
     std::string problem = SizeProblem(file, pView->iWidth, pView->iHeight);
@@ -70,7 +73,8 @@ std::string ReadView(const std::string& file, View* pView) {
     if (!problem.empty()) return problem;
     pView->iWidth = bmp.Width();
     pView->iHeight = bmp.Height();
-    pView->pPixels.reset(new (std::nothrow) unsigned char[static_cast<size_t>(pView->iWidth) * pView->iHeight * 3]);
+    pView->pPixels.reset(
+        new (std::nothrow) unsigned char[static_cast<size_t>(pView->iWidth) * pView->iHeight * 3]);
     if (!pView->pPixels) return "not enough memory to read " + file;
     if ((error = bmp.Decode(false, pView->pPixels.get())) != ImageFileError::None) {
         return file + " " + DescribeImageFileError(error);

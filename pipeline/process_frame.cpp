@@ -77,12 +77,11 @@ void RunFrame() {
 
     int32_t iWidth = 0;
     int32_t iHeight = 0;
-    const bool bUploaded =
-        OpenStereoPair(&iWidth, &iHeight) &&
-        ReadAndUpload(StereoView::Left, appState.clLeftPyramid[kInputLevel],
-                      PyramidImageBytes(iWidth, iHeight), &appState.vUploadEvents[0]) &&
-        ReadAndUpload(StereoView::Right, appState.clRightPyramid[kInputLevel],
-                      PyramidImageBytes(iWidth, iHeight), &appState.vUploadEvents[1]);
+    const bool bUploaded = OpenStereoPair(&iWidth, &iHeight) &&
+                           ReadAndUpload(StereoView::Left, appState.clLeftPyramid[kInputLevel],
+                                         PyramidImageBytes(iWidth, iHeight), &appState.vUploadEvents[0]) &&
+                           ReadAndUpload(StereoView::Right, appState.clRightPyramid[kInputLevel],
+                                         PyramidImageBytes(iWidth, iHeight), &appState.vUploadEvents[1]);
     CloseStereoPair();
     if (!bUploaded || !LaunchDecimate(iWidth, iHeight)) {
         return;

@@ -85,7 +85,8 @@ std::string Postmortem(ChildProcess& program, const std::string& seen, const fs:
     const std::optional<int> status = program.Wait(0ms);
     return (seen.empty() ? std::string("no window of the program\n") : seen) +
            (status ? "exited with " + std::to_string(*status) : std::string("still running")) +
-           "\nstdout:\n" + ReadFileText(dir / "stdout.txt") + "\nstderr:\n" + ReadFileText(dir / "stderr.txt");
+           "\nstdout:\n" + ReadFileText(dir / "stdout.txt") + "\nstderr:\n" +
+           ReadFileText(dir / "stderr.txt");
 }
 
 TEST(Window, ShowsTheDepthImageWithTheFrameRateTitleAndClosesCleanly) {

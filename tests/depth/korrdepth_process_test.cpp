@@ -170,7 +170,8 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
          "Waiting for a usable stereo pair: im2.bmp is incomplete: it holds 300000 of 507054 bytes\n"},
         {"a binary PPM view cut short",
          [](const fs::path& d) {
-             SavePpmFromRgb((d / "im6.bmp").string().c_str(), MakeTestImage(450, 375, 2).pixels.data(), 450, 375);
+             SavePpmFromRgb((d / "im6.bmp").string().c_str(), MakeTestImage(450, 375, 2).pixels.data(), 450,
+                            375);
              fs::resize_file(d / "im6.bmp", 300000);
          },
          {},
