@@ -85,11 +85,18 @@ std::string Mismatch(const unsigned char* pixels, bool redFirst, const Bytes& re
     return "";
 }
 
-TEST(ImageMagickBmp, EveryVariantDecodesAsImageMagickReadsIt) {
-    if (!HaveImageMagick())
-        GTEST_SKIP() << "ImageMagick's convert is not installed (scripts/install_deps.sh installs it)";
+// The sample pair's left view, im2.bmp, is the source of every variant.
+class ImageMagickBmp : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveImageMagick())
+            GTEST_SKIP() << "ImageMagick's convert is not installed (scripts/install_deps.sh installs it)";
+        ASSERT_EQ(WriteSamplePair(dir.path(), GenerateSampleScene()), "");
+    }
     TempDir dir;
-    ASSERT_EQ(WriteSamplePair(dir.path(), GenerateSampleScene()), "");
+};
+
+TEST_F(ImageMagickBmp, EveryVariantDecodesAsImageMagickReadsIt) {
     const std::string source = dir.file("im2.bmp");
 
     std::set<int> bitCounts;
@@ -119,11 +126,7 @@ TEST(ImageMagickBmp, EveryVariantDecodesAsImageMagickReadsIt) {
 
 // This version writes 16-bit BMP3 files that say their masks follow the header but
 // put the pixels there instead; it reads them back as black. They are damaged.
-TEST(ImageMagickBmp, SixteenBitBmp3WithoutMasksIsRefused) {
-    if (!HaveImageMagick())
-        GTEST_SKIP() << "ImageMagick's convert is not installed (scripts/install_deps.sh installs it)";
-    TempDir dir;
-    ASSERT_EQ(WriteSamplePair(dir.path(), GenerateSampleScene()), "");
+TEST_F(ImageMagickBmp, SixteenBitBmp3WithoutMasksIsRefused) {
     const std::string file = dir.file("rgb565.bmp");
     ASSERT_TRUE(Convert(Quoted(dir.file("im2.bmp")) + " -define bmp:subtype=RGB565 BMP3:" + Quoted(file)));
     const Bytes bytes = ReadFileBytes(file);
