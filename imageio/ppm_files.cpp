@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "imageio/byte_buffer.h"
 #include "imageio/image_files.h"
 #include "imageio/native_file.h"
 #include "imageio/open_image_file.h"
@@ -27,13 +28,13 @@ bool IsDigit(int c) {
 // The file's bytes, read front to back.
 class Cursor {
 public:
-    explicit Cursor(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
+    explicit Cursor(const ByteBuffer& bytes) : bytes_(bytes) {}
     int Next() { return at_ < bytes_.size() ? bytes_[at_++] : kEnd; }
     void Back() { --at_; }
     size_t Offset() const { return at_; }
 
 private:
-    const std::vector<unsigned char>& bytes_;
+    const ByteBuffer& bytes_;
     size_t at_ = 0;
 };
 
@@ -87,7 +88,7 @@ ImageFileError ReadPpmHeader(Cursor& in, int64_t* width, int64_t* height) {
     return ImageFileError::None;
 }
 
-ImageFileError ReadWholeFile(const char* fileName, std::vector<unsigned char>* bytes) {
+ImageFileError ReadWholeFile(const char* fileName, ByteBuffer* bytes) {
     InputFile file;
     const ImageFileError error = OpenImageFile(fileName, &file);
     if (error != ImageFileError::None) return error;
@@ -104,7 +105,7 @@ ImageFileError ReadWholeFile(const char* fileName, std::vector<unsigned char>* b
 
 ImageFileError DecodePpmFile(const char* fileName, std::unique_ptr<unsigned char[]>* pixels, int64_t* width,
                              int64_t* height, PpmLengths* pLengths) {
-    std::vector<unsigned char> bytes;
+    ByteBuffer bytes;
     ImageFileError error = ReadWholeFile(fileName, &bytes);
     if (error != ImageFileError::None) return error;
     Cursor in(bytes);
