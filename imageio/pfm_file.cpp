@@ -15,8 +15,8 @@ bool SavePfmGrey(const char* fileName, const float* pValues, int32_t iWidth, int
         return false;
     }
     char header[64];
-    const int headerBytes = std::snprintf(header, sizeof header, "Pf\n%d %d\n-1\n", static_cast<int>(iWidth),
-                                          static_cast<int>(iHeight));
+    const int headerBytes =
+        std::snprintf(header, sizeof header, "Pf\n%d %d\n-1\n", static_cast<int>(iWidth), static_cast<int>(iHeight));
     const size_t rowBytes = static_cast<size_t>(iWidth) * 4;
     std::vector<unsigned char> vFile;
     try {
