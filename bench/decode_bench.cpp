@@ -2,12 +2,14 @@
 // im0.png: stb_image, which both builds use, beside the libraries Debian ships for
 // Linux alone (libpng, libspng where installed, libjpeg-turbo), each from the same
 // bytes in memory to 8-bit red-green-blue. The JPEG is the same view encoded here at
-// quality 90. ReadSampleImage adds reading the file and widening to 16-bit samples.
+// quality 90. ReadSampleImage adds reading the file and widening to 16-bit samples;
+// it reads the same view as a BMP beside it.
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>
 #include <png.h>
 #include <stb_image.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "imageio/byte_buffer.h"
+#include "imageio/image_files.h"
 #include "imageio/sample_image.h"
 #include "imageio/whole_file.h"
 
@@ -68,17 +71,50 @@ Bytes EncodeJpeg(const unsigned char* rgb, int width, int height) {
     return jpeg;
 }
 
-const Bytes& JpegBytes() {
-    static const Bytes bytes = [] {
-        int width = 0, height = 0, channels = 0;
+// The view's red-green-blue samples as stb_image gives them; empty without the view.
+const std::vector<unsigned char>& ViewRgb(int* pWidth, int* pHeight) {
+    static int width = 0, height = 0;
+    static const std::vector<unsigned char> rgb = [] {
+        int channels = 0;
         const ByteBuffer& png = PngBytes();
-        std::unique_ptr<unsigned char, void (*)(void*)> rgb(
+        std::unique_ptr<unsigned char, void (*)(void*)> decoded(
             stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &width, &height, &channels, 3),
             stbi_image_free);
-        return rgb ? EncodeJpeg(rgb.get(), width, height) : Bytes();
+        return decoded ? std::vector<unsigned char>(decoded.get(), decoded.get() + size_t{3} * width * height)
+                       : std::vector<unsigned char>();
+    }();
+    *pWidth = width;
+    *pHeight = height;
+    return rgb;
+}
+
+const Bytes& JpegBytes() {
+    static const Bytes bytes = [] {
+        int width = 0, height = 0;
+        const std::vector<unsigned char>& rgb = ViewRgb(&width, &height);
+        return rgb.empty() ? Bytes() : EncodeJpeg(rgb.data(), width, height);
     }();
     return bytes;
 }
+
+// The view as a 24-bit BMP, for the peer of reading a PNG: what korrdepth's frames
+// read before. Its folder is this run's own, removed at exit.
+struct BmpView {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("korr-decode-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const std::string file = (folder / "view.bmp").string();
+    BmpView() {
+        int width = 0, height = 0;
+        const std::vector<unsigned char>& rgb = ViewRgb(&width, &height);
+        std::filesystem::create_directories(folder);
+        if (!rgb.empty()) SaveBmpFromRgb(file.c_str(), rgb.data(), width, height);
+    }
+    ~BmpView() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+};
 
 // Times decode(bytes, size, &rgb), which gives null or its reason for failing.
 template <class Decode>
@@ -151,14 +187,22 @@ const char* DecodeLibjpegTurbo(const unsigned char* bytes, size_t size, Bytes* p
     return nullptr;
 }
 
-void BM_ReadSampleImage_Png(benchmark::State& state) {
-    const std::string file = ViewFile();
+void TimeReadSampleImage(benchmark::State& state, const std::string& file) {
     TimeDecode(state, PngBytes().data(), PngBytes().size(), [&file](const unsigned char*, size_t, Bytes*) {
         SampleImage image;
         const bool read = ReadSampleImage(file, &image).empty();
         benchmark::DoNotOptimize(image.vSamples.data());
         return read ? nullptr : "the view could not be read";
     });
+}
+
+void BM_ReadSampleImage_Png(benchmark::State& state) {
+    TimeReadSampleImage(state, ViewFile());
+}
+
+void BM_ReadSampleImage_Bmp(benchmark::State& state) {
+    static const BmpView bmp;
+    TimeReadSampleImage(state, bmp.file);
 }
 
 void BM_Stb_Png(benchmark::State& state) {
@@ -184,6 +228,7 @@ void BM_LibjpegTurbo_Jpeg(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ReadSampleImage_Png)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadSampleImage_Bmp)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Stb_Png)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Libpng_Png)->Unit(benchmark::kMillisecond);
 #ifdef KORRAPP_BENCH_SPNG
