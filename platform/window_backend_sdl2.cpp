@@ -86,6 +86,40 @@ void Stop() {
     SDL_Quit();
 }
 
+void GetClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
+    *pWidth = *pHeight = 0;
+    if (window != nullptr) {
+        SDL_GetWindowSize(ToSdl(window), pWidth, pHeight);
+    }
+}
+
+// The window surface follows the new size when it is next asked for.
+void SetClientSize(PlatformWindow* window, int32_t width, int32_t height) {
+    if (window != nullptr) {
+        SDL_SetWindowSize(ToSdl(window), width, height);
+    }
+}
+
+// The frame is known once a window manager has framed the window; until then, and
+// without one, the window has none.
+void GetUsableClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
+    *pWidth = *pHeight = 0;
+    if (window == nullptr) {
+        return;
+    }
+    const int display = SDL_GetWindowDisplayIndex(ToSdl(window));
+    SDL_Rect usable{};
+    if (display < 0 || SDL_GetDisplayUsableBounds(display, &usable) != 0) {
+        return;
+    }
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(ToSdl(window), &top, &left, &bottom, &right) != 0) {
+        top = left = bottom = right = 0;
+    }
+    *pWidth = usable.w > left + right ? usable.w - left - right : 0;
+    *pHeight = usable.h > top + bottom ? usable.h - top - bottom : 0;
+}
+
 bool TakeMessage(PlatformMessage* message) {
     SDL_Event event;
     if (SDL_PollEvent(&event) == 0) {
@@ -124,6 +158,19 @@ void DispatchTakenMessage(const PlatformMessage& message) {
 }  // namespace
 
 const WindowBackend kSdl2Backend = {
-    Start,      nullptr, CreateMainWindow, ShowMainWindow, DestroyMainWindow,     SetWindowTitle,
-    DrawPixels, Stop,    TakeMessage,      IsQuitMessage,  TranslateTakenMessage, DispatchTakenMessage,
+    Start,
+    nullptr,
+    CreateMainWindow,
+    ShowMainWindow,
+    DestroyMainWindow,
+    SetWindowTitle,
+    DrawPixels,
+    Stop,
+    GetClientSize,
+    SetClientSize,
+    GetUsableClientSize,
+    TakeMessage,
+    IsQuitMessage,
+    TranslateTakenMessage,
+    DispatchTakenMessage,
 };

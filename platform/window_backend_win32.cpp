@@ -114,6 +114,55 @@ void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& r
 
 void Stop() {}
 
+void GetClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
+    RECT client = {};
+    if (window == nullptr || GetClientRect(ToHwnd(window), &client) == 0) {
+        *pWidth = *pHeight = 0;
+        return;
+    }
+    *pWidth = client.right - client.left;
+    *pHeight = client.bottom - client.top;
+}
+
+// How much the window's frame (borders, title bar) adds to a client area.
+SIZE FrameSize(HWND hWnd) {
+    RECT frame = {0, 0, 0, 0};
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(hWnd, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(hWnd, GWL_EXSTYLE));
+    if (AdjustWindowRectEx(&frame, style, FALSE, exStyle) == 0) {
+        return SIZE{0, 0};
+    }
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void SetClientSize(PlatformWindow* window, int32_t width, int32_t height) {
+    if (window == nullptr) {
+        return;
+    }
+    const SIZE frame = FrameSize(ToHwnd(window));
+    SetWindowPos(ToHwnd(window), nullptr, 0, 0, width + frame.cx, height + frame.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The work area of the monitor the window is on, or of the primary one.
+void GetUsableClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
+    *pWidth = *pHeight = 0;
+    if (window == nullptr) {
+        return;
+    }
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    RECT work = {};
+    if (GetMonitorInfoA(MonitorFromWindow(ToHwnd(window), MONITOR_DEFAULTTOPRIMARY), &monitor) != 0) {
+        work = monitor.rcWork;
+    } else if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) == 0) {
+        return;
+    }
+    const SIZE frame = FrameSize(ToHwnd(window));
+    *pWidth = work.right - work.left > frame.cx ? work.right - work.left - frame.cx : 0;
+    *pHeight = work.bottom - work.top > frame.cy ? work.bottom - work.top - frame.cy : 0;
+}
+
 bool TakeMessage(PlatformMessage* message) {
     MSG msg;
     if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) == 0) {
@@ -141,6 +190,19 @@ void DispatchTakenMessage(const PlatformMessage& message) {
 }  // namespace
 
 const WindowBackend kWin32Backend = {
-    Start,      nullptr, CreateMainWindow, ShowMainWindow, DestroyMainWindow,     SetWindowTitle,
-    DrawPixels, Stop,    TakeMessage,      IsQuitMessage,  TranslateTakenMessage, DispatchTakenMessage,
+    Start,
+    nullptr,
+    CreateMainWindow,
+    ShowMainWindow,
+    DestroyMainWindow,
+    SetWindowTitle,
+    DrawPixels,
+    Stop,
+    GetClientSize,
+    SetClientSize,
+    GetUsableClientSize,
+    TakeMessage,
+    IsQuitMessage,
+    TranslateTakenMessage,
+    DispatchTakenMessage,
 };
