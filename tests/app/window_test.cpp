@@ -299,6 +299,12 @@ TEST(Window, KorrDepthFitsThePairToTheScreenAndDrawsAgainWhenResizedOrThePairCha
         {"resized", [&] { RunCommand("xdotool windowsize " + std::to_string(window) + " 1000 500"); }, &wide,
          1000, 500},
         {"a tall pair", [&] { WritePair(dir.path(), tall); }, &tall, 0, 0},
+        {"resized while the pair is unusable",
+         [&] {
+             fs::remove(dir.path() / "im6.bmp");
+             RunCommand("xdotool windowsize " + std::to_string(window) + " 700 600");
+         },
+         &tall, 700, 600},
     };
     for (const Step& step : steps) {
         step.action();
