@@ -5,9 +5,9 @@
 #include <string>
 #include <system_error>
 
+#include "diagnostics/debug_print.h"
 #include "depth/disparity_output.h"
 #include "depth/view_pair.h"
-#include "diagnostics/debug_print.h"
 #include "pipeline/frame_timing.h"
 #include "platform/platform.h"
 

@@ -24,7 +24,8 @@ Placement Fit(int32_t iPairWidth, int32_t iPairHeight, int64_t maxWidth, int64_t
     if (maxWidth < 1 || maxHeight < 1) {
         return Placement{};
     }
-    // Rounded, the height stays at most maxHeight below (maxHeight + 1/2) x width / height.
+    // Only widths below (maxHeight + 1/2) x width / height round to a height that fits:
+    // start at the first whole width past that and step down.
     int64_t width =
         std::min<int64_t>({iPairWidth, maxWidth, (2 * maxHeight + 1) * iPairWidth / (2 * iPairHeight) + 1});
     while (width > 0 && ScaledHeight(width, iPairWidth, iPairHeight) > maxHeight) {

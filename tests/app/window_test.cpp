@@ -164,6 +164,9 @@ std::string CheckDepthWindow(unsigned long window, const fs::path& dir,
     }
     const DepthLayout layout =
         LayOutDepthWindow(width, height, pair.first.width, pair.first.height, maxDisparity);
+    if (layout.pictures[0].width == 0) {
+        return "no room for the pictures";
+    }
     const TestImage* sources[] = {&pair.first, &pair.second, &colourMap};
     std::string problems;
     for (int i = 0; i < 3; ++i) {
