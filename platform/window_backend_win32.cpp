@@ -1,8 +1,10 @@
 // The Windows window system: one window class, a window procedure that only turns
 // the window's destruction into the quit message, and GDI for drawing.
 #define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -135,32 +137,46 @@ SIZE FrameSize(HWND hWnd) {
     return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 
+// The work area of the monitor the window is on, or of the primary one.
+bool WorkArea(HWND hWnd, RECT* pWork) {
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromWindow(hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor) != 0) {
+        *pWork = monitor.rcWork;
+        return true;
+    }
+    return SystemParametersInfoA(SPI_GETWORKAREA, 0, pWork, 0) != 0;
+}
+
+// A window that grew past an edge of the work area moves back onto it.
 void SetClientSize(PlatformWindow* window, int32_t width, int32_t height) {
     if (window == nullptr) {
         return;
     }
-    const SIZE frame = FrameSize(ToHwnd(window));
-    SetWindowPos(ToHwnd(window), nullptr, 0, 0, width + frame.cx, height + frame.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const HWND hWnd = ToHwnd(window);
+    const SIZE frame = FrameSize(hWnd);
+    const int outerWidth = width + frame.cx;
+    const int outerHeight = height + frame.cy;
+    RECT place = {};
+    RECT work = {};
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (GetWindowRect(hWnd, &place) == 0 || !WorkArea(hWnd, &work)) {
+        flags |= SWP_NOMOVE;
+    }
+    const LONG left = std::max(work.left, std::min(place.left, work.right - outerWidth));
+    const LONG top = std::max(work.top, std::min(place.top, work.bottom - outerHeight));
+    SetWindowPos(hWnd, nullptr, left, top, outerWidth, outerHeight, flags);
 }
 
-// The work area of the monitor the window is on, or of the primary one.
 void GetUsableClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
     *pWidth = *pHeight = 0;
-    if (window == nullptr) {
-        return;
-    }
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
     RECT work = {};
-    if (GetMonitorInfoA(MonitorFromWindow(ToHwnd(window), MONITOR_DEFAULTTOPRIMARY), &monitor) != 0) {
-        work = monitor.rcWork;
-    } else if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) == 0) {
+    if (window == nullptr || !WorkArea(ToHwnd(window), &work)) {
         return;
     }
     const SIZE frame = FrameSize(ToHwnd(window));
-    *pWidth = work.right - work.left > frame.cx ? work.right - work.left - frame.cx : 0;
-    *pHeight = work.bottom - work.top > frame.cy ? work.bottom - work.top - frame.cy : 0;
+    *pWidth = std::max<LONG>(work.right - work.left - frame.cx, 0);
+    *pHeight = std::max<LONG>(work.bottom - work.top - frame.cy, 0);
 }
 
 bool TakeMessage(PlatformMessage* message) {

@@ -301,7 +301,12 @@ TEST(Window, KorrDepthFitsThePairToTheScreenAndDrawsAgainWhenResizedOrThePairCha
         {"a wide pair", [] {}, &wide, 0, 0},
         {"resized", [&] { RunCommand("xdotool windowsize " + std::to_string(window) + " 1000 500"); }, &wide,
          1000, 500},
-        {"a tall pair", [&] { WritePair(dir.path(), tall); }, &tall, 0, 0},
+        {"a tall pair, the window moved low",
+         [&] {
+             RunCommand("xdotool windowmove " + std::to_string(window) + " 700 300");
+             WritePair(dir.path(), tall);
+         },
+         &tall, 0, 0},
         {"resized while the pair is unusable",
          [&] {
              fs::remove(dir.path() / "im6.bmp");
@@ -322,6 +327,14 @@ TEST(Window, KorrDepthFitsThePairToTheScreenAndDrawsAgainWhenResizedOrThePairCha
         EXPECT_TRUE(WaitUntil(
             [&] {
                 problems = CheckDepthWindow(window, dir.path(), *step.pair, maxDisparity, width, height);
+                int32_t x = -1;
+                int32_t y = -1;
+                std::sscanf(RunCommand("xdotool getwindowgeometry " + std::to_string(window)).c_str(),
+                            "Window %*u Position: %d,%d", &x, &y);
+                if (x < 0 || y < 0 || x + width > screenWidth || y + height > screenHeight) {
+                    problems += "the window at " + std::to_string(x) + ", " + std::to_string(y) +
+                                " is not all on the screen\n";
+                }
                 return problems.empty();
             },
             30s))
