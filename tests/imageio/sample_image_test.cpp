@@ -54,6 +54,7 @@ const Variant kVariants[] = {
     {"-quality 92 -colorspace Gray -interlace JPEG", "jpg", 1, 8, -1, -1, 0, 0xC2},
     {"-colorspace Gray -depth 8", "pgm", 1, 8},
     {"-colorspace Gray -depth 16", "pgm", 1, 16},
+    {"-colorspace Gray -depth 10", "pgm", 1, 16},  // maxval 1023, scaled to 16 bits
     {"-depth 8", "ppm", 3, 8},
     {"-depth 16", "ppm", 3, 16},
     {"-depth 8", "bmp", 3, 8},
@@ -155,9 +156,9 @@ TEST_F(SampleImageFiles, EveryFormDecodesAsImageMagickReadsIt) {
 
 TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing) {
     std::string png, jpeg, ppm16;
-    ASSERT_TRUE(Make(kVariants[5], &png));
-    ASSERT_TRUE(Make(kVariants[14], &jpeg));
-    ASSERT_TRUE(Make(kVariants[22], &ppm16));
+    ASSERT_TRUE(Make({"-depth 8", "png", 3, 8}, &png));
+    ASSERT_TRUE(Make({"-quality 92", "jpg", 3, 8}, &jpeg));
+    ASSERT_TRUE(Make({"-depth 16", "ppm", 3, 16}, &ppm16));
     const Bytes pngBytes = ReadFileBytes(png);
     const Bytes jpegBytes = ReadFileBytes(jpeg);
     const Bytes ppmBytes = ReadFileBytes(ppm16);
@@ -168,7 +169,7 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
     const auto cut = [](const Bytes& bytes, size_t size) {
         return Bytes(bytes.begin(), bytes.begin() + size);
     };
-    // The first IDAT chunk's data: its length field starts after signature and IHDR.
+    // The first byte of the first IDAT chunk's data.
     const size_t idat =
         std::search(pngBytes.begin(), pngBytes.end(), "IDAT", "IDAT" + 4) - pngBytes.begin() + 4;
     const auto marker = [&jpegBytes](unsigned char code) {
@@ -224,7 +225,7 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
 
 // Stored blocks hold 65535 bytes each; this picture needs three, and its odd sizes
 // leave partial rows at the blocks' edges.
-TEST_F(SampleImageFiles, SixteenBitGreyPngReadsBackHere_AndInImageMagick) {
+TEST_F(SampleImageFiles, SixteenBitGreyPngReadsBackHereAndInImageMagick) {
     const int32_t width = 301, height = 123;
     std::vector<uint16_t> samples(static_cast<size_t>(width) * height);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint16_t>(i * 40503u + (i >> 7));
