@@ -10,8 +10,8 @@
 #include "imageio/byte_buffer.h"
 #include "imageio/image_files.h"
 #include "imageio/native_file.h"
-#include "imageio/open_image_file.h"
 #include "imageio/reader_limits.h"
+#include "imageio/whole_file.h"
 
 namespace {
 
@@ -85,21 +85,6 @@ ImageFileError ReadPpmHeader(Cursor& in, int64_t* width, int64_t* height) {
     if (maxval == 0 || maxval > 65535) return ImageFileError::Corrupt;
     if (maxval > 255) return ImageFileError::Unsupported;  // two-byte samples
     if (!FitsPixelLimit(*width, *height)) return ImageFileError::TooLarge;
-    return ImageFileError::None;
-}
-
-ImageFileError ReadWholeFile(const char* fileName, ByteBuffer* bytes) {
-    InputFile file;
-    const ImageFileError error = OpenImageFile(fileName, &file);
-    if (error != ImageFileError::None) return error;
-    try {
-        bytes->resize(static_cast<size_t>(file.Length()));
-    } catch (const std::bad_alloc&) {
-        return ImageFileError::TooLarge;
-    }
-    size_t got = 0;
-    if (!file.ReadAt(0, bytes->data(), bytes->size(), &got)) return ImageFileError::CannotOpen;
-    bytes->resize(got);
     return ImageFileError::None;
 }
 

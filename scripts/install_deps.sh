@@ -10,11 +10,12 @@ case "${1:-all}" in
   *) echo "usage: $0 [demo|all]" >&2; exit 2 ;;
 esac
 
-# The program: compiler and build tool, OpenCL headers, loader and runtime, SDL2.
+# The program: compiler and build tool, OpenCL headers, loader and runtime, SDL2, and
+# the PNG and JPEG decoder (a header, compiled into the Windows build as well).
 packages=(
   cmake make g++
   ocl-icd-opencl-dev opencl-headers opencl-clhpp-headers pocl-opencl-icd
-  libsdl2-dev
+  libsdl2-dev libstb-dev
 )
 # The tests, benchmarks, fuzz targets, and the Windows cross build run under Wine.
 # libclang-rt-dev follows the default clang; python3-meshio reads korrdepth's point
