@@ -19,12 +19,12 @@ struct SampleImage {
 
 // PNG, JPEG, BMP and binary PPM/PGM, told apart by content. Empty on success; otherwise
 // one line naming the file and what is wrong. *pImage is written only on success.
-// PNG (every bit depth, palette and interlaced files), JPEG (baseline and progressive)
-// and PGM or 16-bit PPM are decoded by stb_image, in the Windows build too; BMP and
-// 8-bit PPM by this folder's own readers. Palette pictures arrive as red-green-blue
-// (with alpha where the palette has it), bit depths below 8 scaled to 8 bits, BMP
-// always as 3 channels of 8 bits. A file that holds less than its header declares is
-// refused as incomplete.
+// PNG (every bit depth, palette and interlaced files) and JPEG (baseline and
+// progressive) are decoded by stb_image, in the Windows build too; BMP, PGM and PPM by
+// this folder's own readers. Palette pictures arrive as red-green-blue (with alpha
+// where the palette has it), bit depths below 8 widened to 8 bits, PGM/PPM ranges
+// other than 255 and 65535 scaled to the nearer, BMP always as 3 channels of 8 bits.
+// A file that holds less than its header declares is refused as incomplete.
 std::string ReadSampleImage(const std::string& file, SampleImage* pImage);
 
 // The same, with a check of the picture's size made before its pixels are decoded

@@ -10,6 +10,7 @@
 #include "imageio/native_file.h"
 #include "imageio/open_image_file.h"
 #include "imageio/png_signature.h"
+#include "imageio/pnm_samples.h"
 #include "imageio/reader_limits.h"
 #include "imageio/sample_image.h"
 #include "imageio/stb_decoder.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-enum class FileKind { Empty, Bmp, Ppm8, Pnm, Png, Jpeg, Unknown };
+enum class FileKind { Empty, Bmp, Pnm, Png, Jpeg, Unknown };
 
 // The IEND chunk that closes every PNG file: no data, then its CRC.
 const unsigned char kPngEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
@@ -27,8 +28,7 @@ FileKind KindOf(const unsigned char* head, size_t count) {
     if (count >= 8 && std::memcmp(head, kPngSignature, 8) == 0) return FileKind::Png;
     if (count >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return FileKind::Jpeg;
     if (count >= 2 && head[0] == 'B' && head[1] == 'M') return FileKind::Bmp;
-    if (count >= 2 && head[0] == 'P' && head[1] == '6') return FileKind::Ppm8;
-    if (count >= 2 && head[0] == 'P' && head[1] == '5') return FileKind::Pnm;
+    if (count >= 2 && head[0] == 'P' && (head[1] == '5' || head[1] == '6')) return FileKind::Pnm;
     return FileKind::Unknown;
 }
 
@@ -44,9 +44,8 @@ std::string LengthProblem(const std::string& file, int64_t held, int64_t declare
            " bytes";
 }
 
-// From the 8-bit readers' blue-green-red buffers, rows in either order.
-bool FromBgr8(const unsigned char* pBgr, int32_t iWidth, int32_t iHeight, bool bottomUp,
-              SampleImage* pImage) {
+// From the BMP reader's blue-green-red buffer.
+bool FromBgr8(const unsigned char* pBgr, int32_t iWidth, int32_t iHeight, SampleImage* pImage) {
     const size_t rowSamples = static_cast<size_t>(iWidth) * 3;
     try {
         pImage->vSamples.resize(rowSamples * static_cast<size_t>(iHeight));
@@ -54,7 +53,7 @@ bool FromBgr8(const unsigned char* pBgr, int32_t iWidth, int32_t iHeight, bool b
         return false;
     }
     for (int32_t y = 0; y < iHeight; ++y) {
-        const unsigned char* in = pBgr + rowSamples * static_cast<size_t>(bottomUp ? iHeight - 1 - y : y);
+        const unsigned char* in = pBgr + rowSamples * static_cast<size_t>(y);
         uint16_t* out = pImage->vSamples.data() + rowSamples * static_cast<size_t>(y);
         for (size_t i = 0; i < rowSamples; i += 3) {
             out[i] = in[i + 2];
@@ -81,7 +80,7 @@ std::string ReadBmp(const std::string& file, const SampleSizeCheck& sizeCheck, S
     if (!pixels) return Problem(file, ImageFileError::TooLarge);
     if ((error = bmp.Decode(false, pixels.get())) != ImageFileError::None) return Problem(file, error);
     std::string problem = LengthProblem(file, bmp.HeldLength(), bmp.DeclaredLength());
-    if (problem.empty() && !FromBgr8(pixels.get(), bmp.Width(), bmp.Height(), false, pImage))
+    if (problem.empty() && !FromBgr8(pixels.get(), bmp.Width(), bmp.Height(), pImage))
         problem = Problem(file, ImageFileError::TooLarge);
     return problem;
 }
@@ -116,19 +115,20 @@ std::string ReadWithStb(const std::string& file, FileKind kind, const SampleSize
     return reason.empty() ? reason : DecodeProblem(file, kind, bytes, reason);
 }
 
-std::string ReadPpm(const std::string& file, const SampleSizeCheck& sizeCheck, SampleImage* pImage) {
-    ImageFileError error = ImageFileError::None;
-    PpmLengths lengths;
-    int32_t iWidth = 0, iHeight = 0;
-    const std::unique_ptr<unsigned char[]> pixels(
-        LoadPpmRgbWithLengths(file.c_str(), &iWidth, &iHeight, &error, &lengths));
-    // Two-byte samples are left to the decoder that reads them.
-    if (error == ImageFileError::Unsupported) return ReadWithStb(file, FileKind::Pnm, sizeCheck, pImage);
-    if (!pixels) return Problem(file, error);
-    std::string problem = sizeCheck ? sizeCheck(iWidth, iHeight) : std::string();
-    if (problem.empty()) problem = LengthProblem(file, lengths.held, lengths.declared);
-    if (problem.empty() && !FromBgr8(pixels.get(), iWidth, iHeight, true, pImage))
-        problem = Problem(file, ImageFileError::TooLarge);
+std::string ReadPnm(const std::string& file, const SampleSizeCheck& sizeCheck, SampleImage* pImage) {
+    ByteBuffer bytes;
+    ImageFileError error = ReadWholeFile(file.c_str(), &bytes);
+    PnmHeader header;
+    if (error == ImageFileError::None) error = ReadPnmHeader(bytes, &header);
+    if (error != ImageFileError::None) return Problem(file, error);
+    if (sizeCheck) {
+        std::string problem =
+            sizeCheck(static_cast<int32_t>(header.width), static_cast<int32_t>(header.height));
+        if (!problem.empty()) return problem;
+    }
+    std::string problem = LengthProblem(file, static_cast<int64_t>(bytes.size()), PnmDeclaredLength(header));
+    if (problem.empty() && (error = DecodePnmSamples(bytes, header, pImage)) != ImageFileError::None)
+        problem = Problem(file, error);
     return problem;
 }
 
@@ -154,8 +154,8 @@ std::string ReadSampleImage(const std::string& file, SampleImage* pImage, const 
         case FileKind::Bmp:
             problem = ReadBmp(file, sizeCheck, &image);
             break;
-        case FileKind::Ppm8:
-            problem = ReadPpm(file, sizeCheck, &image);
+        case FileKind::Pnm:
+            problem = ReadPnm(file, sizeCheck, &image);
             break;
         default:
             problem = ReadWithStb(file, kind, sizeCheck, &image);

@@ -8,7 +8,6 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
 #define STBI_ONLY_JPEG
-#define STBI_ONLY_PNM
 // Files are read by imageio's own calls, which never block on a pipe and take
 // Windows names alike.
 #define STBI_NO_STDIO
@@ -27,8 +26,13 @@ struct StbFree {
 std::string ReadStbHeader(const unsigned char* bytes, size_t size, StbHeader* pHeader) {
     if (size > static_cast<size_t>(INT_MAX)) return "larger than 2 GiB";
     const int length = static_cast<int>(size);
-    if (!stbi_info_from_memory(bytes, length, &pHeader->iWidth, &pHeader->iHeight, &pHeader->iChannels))
+    if (!stbi_info_from_memory(bytes, length, &pHeader->iWidth, &pHeader->iHeight, &pHeader->iChannels)) {
+        // The header pass reports only that no format matched; a decode stops at the
+        // same place and says why.
+        int width = 0, height = 0, channels = 0;
+        stbi_image_free(stbi_load_from_memory(bytes, length, &width, &height, &channels, 0));
         return stbi_failure_reason();
+    }
     pHeader->b16Bit = stbi_is_16_bit_from_memory(bytes, length) != 0;
     return std::string();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// PNG, JPEG and PGM/PPM bytes decoded by stb_image (Debian's libstb-dev). Being a
+// PNG and JPEG bytes decoded by stb_image (Debian's libstb-dev). Being a
 // header, it compiles into the Windows build as well, so both builds decode every
 // file to the same samples; JPEG decoders of different libraries differ in rounding.
 

@@ -11,6 +11,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/disparity_truth.h"
 #include "tests/support/frame_fixture.h"
+#include "tests/support/imagemagick.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_data.h"
 #include "tools/sample_pair_files.h"
@@ -92,7 +93,7 @@ TEST_F(KorrDepthProcess, CommandLineHelpAndMistakes) {
     }
 }
 
-TEST_F(KorrDepthProcess, OnceOnTheSamplePairWritesTheGreyBmpAndThePfmFromBmpOrPpmViews) {
+TEST_F(KorrDepthProcess, OnceOnTheSamplePairWritesTheGreyBmpAndThePfmFromBmpPpmOrPngViews) {
     LayOutSample();
     ASSERT_EQ(Run({"--once", "--output", "estimate.bmp", "--pfm", "estimate.pfm"}), 0)
         << Stdout() << Stderr();
@@ -133,6 +134,14 @@ TEST_F(KorrDepthProcess, OnceOnTheSamplePairWritesTheGreyBmpAndThePfmFromBmpOrPp
     ASSERT_EQ(Run({"--once", "--left", "left.bmp", "--right", "right.img", "--pfm", "from-ppm.pfm"}), 0)
         << Stdout();
     EXPECT_EQ(ReadFileBytes(file("from-ppm.pfm")), ReadFileBytes(file("estimate.pfm")));
+
+    // So do PNG views; 16-bit samples that are 257 times an 8-bit one round back to it.
+    if (!HaveImageMagick()) GTEST_SKIP() << ImageMagickMissing();
+    ASSERT_TRUE(Convert(Quoted(file("im2.bmp")) + " -depth 8 png:" + Quoted(file("left.png"))));
+    ASSERT_TRUE(Convert(Quoted(file("im6.bmp")) + " -depth 16 png:" + Quoted(file("right.png"))));
+    ASSERT_EQ(Run({"--once", "--left", "left.png", "--right", "right.png", "--pfm", "from-png.pfm"}), 0)
+        << Stdout();
+    EXPECT_EQ(ReadFileBytes(file("from-png.pfm")), ReadFileBytes(file("estimate.pfm")));
 }
 
 TEST_F(KorrDepthProcess, TheDisparitySearchedStopsAtTheMaximumGiven) {
@@ -181,7 +190,7 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
              WriteFileBytes((d / "im2.bmp").string(), {'h', 'i', '\n'});
          },
          {},
-         "Waiting for a usable stereo pair: im2.bmp is neither a BMP nor a binary PPM file\n"},
+         "Waiting for a usable stereo pair: im2.bmp is not a PNG, JPEG, BMP or binary PPM/PGM file\n"},
         {"an output folder that does not exist",
          [](const fs::path&) {},
          {"--output", "no/such/folder.bmp"},
