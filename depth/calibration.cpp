@@ -55,7 +55,8 @@ bool ParseMatrix(const std::string& text, double matrix[9]) {
 
 }  // namespace
 
-std::string ParseCalibration(const std::string& fileName, const std::string& text, SceneCalibration* pCalibration) {
+std::string ParseCalibration(const std::string& fileName, const std::string& text,
+                             SceneCalibration* pCalibration) {
     std::map<std::string, std::string> values;
     std::istringstream lines(text);
     std::string line;
@@ -64,11 +65,14 @@ std::string ParseCalibration(const std::string& fileName, const std::string& tex
         const size_t equals = line.find('=');
         if (equals == std::string::npos) return fileName + ": the line '" + Trim(line) + "' is not key=value";
         const std::string key = Trim(line.substr(0, equals));
-        if (!values.emplace(key, line.substr(equals + 1)).second) return fileName + ": " + key + " is given twice";
+        if (!values.emplace(key, line.substr(equals + 1)).second)
+            return fileName + ": " + key + " is given twice";
     }
     const auto missing = [&](const char* key) { return values.find(key) == values.end(); };
     const auto malformed = [&](const char* key, const char* what) {
-        return fileName + ": " + key + " " + (missing(key) ? "is missing" : "must be " + std::string(what) + ", not '" + Trim(values[key]) + "'");
+        return fileName + ": " + key + " " +
+               (missing(key) ? "is missing"
+                             : "must be " + std::string(what) + ", not '" + Trim(values[key]) + "'");
     };
 
     SceneCalibration calibration;
@@ -89,8 +93,8 @@ std::string ParseCalibration(const std::string& fileName, const std::string& tex
         return malformed("baseline", "a positive number of millimetres");
     }
     double disparities = 0.0;
-    if (missing("ndisp") || !ParseNumber(values["ndisp"], &disparities) || disparities != std::floor(disparities) ||
-        disparities < 2.0 || disparities > 1e6) {
+    if (missing("ndisp") || !ParseNumber(values["ndisp"], &disparities) ||
+        disparities != std::floor(disparities) || disparities < 2.0 || disparities > 1e6) {
         return malformed("ndisp", "a whole number of disparities, at least 2");
     }
     calibration.iDisparityCount = static_cast<int>(disparities);

@@ -20,7 +20,8 @@ struct SceneCalibration {
 
 // Empty when `text` holds cam0, doffs, baseline and ndisp, each well formed; otherwise
 // one line naming `fileName` and the key that is missing or malformed.
-std::string ParseCalibration(const std::string& fileName, const std::string& text, SceneCalibration* pCalibration);
+std::string ParseCalibration(const std::string& fileName, const std::string& text,
+                             SceneCalibration* pCalibration);
 
 // The same, from the file.
 std::string ReadCalibration(const std::string& fileName, SceneCalibration* pCalibration);

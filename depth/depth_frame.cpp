@@ -4,12 +4,12 @@
 #include <new>
 #include <string>
 
-#include "diagnostics/debug_print.h"
 #include "depth/disparity_output.h"
 #include "depth/disparity_scores.h"
 #include "depth/frame_outputs.h"
 #include "depth/truth_files.h"
 #include "depth/view_pair.h"
+#include "diagnostics/debug_print.h"
 #include "display/draw_image.h"
 #include "pipeline/frame_timing.h"
 #include "platform/platform.h"
@@ -46,9 +46,10 @@ void ShowTiming(DepthState* pState, int64_t cnt1) {
 
 void TellScores(DepthState* pState, const TruthMap& truth) {
     const DepthOptions& options = pState->options;
-    const std::string scores = "Scores against " + options.sTruthFile +
-                               (options.sTruthMaskFile.empty() ? "" : ", visible pixels from " + options.sTruthMaskFile) +
-                               ":\n" + FormatScores(ScoreDisparity(pState->result.vDisparity.data(), truth));
+    const std::string scores =
+        "Scores against " + options.sTruthFile +
+        (options.sTruthMaskFile.empty() ? "" : ", visible pixels from " + options.sTruthMaskFile) + ":\n" +
+        FormatScores(ScoreDisparity(pState->result.vDisparity.data(), truth));
     if (pState->scores.IsNew(scores)) DEBUG_PRINT("%s", scores.c_str());
 }
 
@@ -64,8 +65,8 @@ bool RunDepthFrame(DepthState* pState) {
     const DepthOptions& options = pState->options;
     TruthMap truth;
     if (!options.sTruthFile.empty()) {
-        const std::string untrue = ReadPairTruth(options.sTruthFile, options.sTruthMaskFile, options.dTruthScale,
-                                                 pair.iWidth, pair.iHeight, &truth);
+        const std::string untrue = ReadPairTruth(options.sTruthFile, options.sTruthMaskFile,
+                                                 options.dTruthScale, pair.iWidth, pair.iHeight, &truth);
         if (!untrue.empty()) return Fail(pState, "Cannot score against the truth: " + untrue);
     }
     DisparityResult& result = pState->result;

@@ -14,7 +14,7 @@ struct PlatformWindow;
 struct DepthState {
     DepthOptions options;
     StereoMatcher matcher;
-    DisparityResult result;  // kept, so that frames of one size reuse its memory
+    DisparityResult result;             // kept, so that frames of one size reuse its memory
     PlatformWindow* hWindow = nullptr;  // none: nothing is drawn and no title set
     double dTotalTime = 0.0;
     float fTotalTime = 0.0f;

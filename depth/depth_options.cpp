@@ -82,21 +82,25 @@ bool Given(const Parsed& parsed, const char* name) {
 // The options that only make sense together, or apart.
 std::string CombinationProblem(const DepthOptions& options, const Parsed& parsed) {
     const bool kitti = !options.sKittiDir.empty();
-    for (const char* name : {"--left", "--right", "--output", "--pfm", "--truth", "--truth-mask", "--truth-scale",
-                             "--focal", "--baseline", "--doffs", "--depth", "--ply", "--name", "--once"}) {
+    for (const char* name :
+         {"--left", "--right", "--output", "--pfm", "--truth", "--truth-mask", "--truth-scale", "--focal",
+          "--baseline", "--doffs", "--depth", "--ply", "--name", "--once"}) {
         if (kitti && Given(parsed, name)) return std::string(name) + " does not go with --kitti";
     }
     if (kitti && !options.sSceneDir.empty()) return "a scene folder does not go with --kitti";
     for (const char* name : {"--left", "--right"}) {
-        if (!options.sSceneDir.empty() && Given(parsed, name)) return std::string(name) + " does not go with a scene folder";
+        if (!options.sSceneDir.empty() && Given(parsed, name))
+            return std::string(name) + " does not go with a scene folder";
     }
-    if (Given(parsed, "--focal") != Given(parsed, "--baseline") || (parsed.bDoffsGiven && !Given(parsed, "--focal"))) {
+    if (Given(parsed, "--focal") != Given(parsed, "--baseline") ||
+        (parsed.bDoffsGiven && !Given(parsed, "--focal"))) {
         return "--focal and --baseline come together (--doffs with them)";
     }
     const bool camera = Given(parsed, "--focal") || !options.sSceneDir.empty();
     for (const char* name : {"--depth", "--ply"}) {
         if (Given(parsed, name) && !camera) {
-            return std::string(name) + " needs a camera: --focal and --baseline, or a scene folder's calib.txt";
+            return std::string(name) +
+                   " needs a camera: --focal and --baseline, or a scene folder's calib.txt";
         }
     }
     const bool truth = Given(parsed, "--truth") || !options.sSceneDir.empty();
@@ -108,16 +112,18 @@ std::string CombinationProblem(const DepthOptions& options, const Parsed& parsed
 
 }  // namespace
 
-DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* pOptions, std::string* pError) {
+DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* pOptions,
+                               std::string* pError) {
     struct TextOption {
         const char* name;
         std::string* pValue;
     };
-    const TextOption texts[] = {{"--left", &pOptions->sLeftFile},       {"--right", &pOptions->sRightFile},
-                                {"--output", &pOptions->sOutputFile},   {"--pfm", &pOptions->sPfmFile},
-                                {"--truth", &pOptions->sTruthFile},     {"--truth-mask", &pOptions->sTruthMaskFile},
-                                {"--depth", &pOptions->sDepthFile},     {"--ply", &pOptions->sPlyFile},
-                                {"--name", &pOptions->sName},           {"--kitti", &pOptions->sKittiDir}};
+    const TextOption texts[] = {
+        {"--left", &pOptions->sLeftFile},     {"--right", &pOptions->sRightFile},
+        {"--output", &pOptions->sOutputFile}, {"--pfm", &pOptions->sPfmFile},
+        {"--truth", &pOptions->sTruthFile},   {"--truth-mask", &pOptions->sTruthMaskFile},
+        {"--depth", &pOptions->sDepthFile},   {"--ply", &pOptions->sPlyFile},
+        {"--name", &pOptions->sName},         {"--kitti", &pOptions->sKittiDir}};
     Parsed parsed;
     struct NumberOption {
         const char* name;
@@ -160,14 +166,15 @@ DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* 
         const char* value = argv[++i];
         if (arg == "--max-disparity") {
             if (!ParseDisparity(value, &pOptions->iMaxDisparity)) {
-                *pError = "--max-disparity must be a whole number from " + std::to_string(kMinMaxDisparity) + " to " +
-                          std::to_string(kMaxMaxDisparity) + ", not '" + value + "'";
+                *pError = "--max-disparity must be a whole number from " + std::to_string(kMinMaxDisparity) +
+                          " to " + std::to_string(kMaxMaxDisparity) + ", not '" + value + "'";
                 return DepthCommand::Mistake;
             }
             pOptions->bMaxDisparityGiven = true;
         } else if (number != nullptr) {
             if (!ParseReal(value, number->bPositive, number->pValue)) {
-                *pError = arg + " must be a " + (number->bPositive ? "positive " : "") + "number, not '" + value + "'";
+                *pError = arg + " must be a " + (number->bPositive ? "positive " : "") + "number, not '" +
+                          value + "'";
                 return DepthCommand::Mistake;
             }
             parsed.bDoffsGiven = parsed.bDoffsGiven || arg == "--doffs";
@@ -186,7 +193,8 @@ DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* 
     }
     if (Given(parsed, "--focal")) {
         // Without calib.txt the principal point is the view's centre.
-        pOptions->camera = StereoCamera{parsed.dFocal, parsed.dFocal, NAN, NAN, parsed.dDoffs, parsed.dBaselineMm};
+        pOptions->camera =
+            StereoCamera{parsed.dFocal, parsed.dFocal, NAN, NAN, parsed.dDoffs, parsed.dBaselineMm};
     }
     return DepthCommand::Run;
 }

@@ -39,4 +39,5 @@ enum class DepthCommand {
 
 extern const char kDepthUsage[];
 
-DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* pOptions, std::string* pError);
+DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* pOptions,
+                               std::string* pError);

@@ -29,7 +29,8 @@ struct Sums {
         scores.iPixels = iPixels;
         if (iPixels == 0) return scores;
         const double n = static_cast<double>(iPixels);
-        for (int i = 0; i < kBadThresholdCount; ++i) scores.dBadPercent[i] = 100.0 * static_cast<double>(iBad[i]) / n;
+        for (int i = 0; i < kBadThresholdCount; ++i)
+            scores.dBadPercent[i] = 100.0 * static_cast<double>(iBad[i]) / n;
         scores.dD1Percent = 100.0 * static_cast<double>(iD1) / n;
         scores.dMeanError = dError / n;
         scores.dRmsError = std::sqrt(dSquaredError / n);
@@ -61,8 +62,8 @@ std::string Line(const char* name, const ErrorScores& scores) {
     char line[200];
     int at = std::snprintf(line, sizeof line, "%-8s %8lld", name, static_cast<long long>(scores.iPixels));
     for (double bad : scores.dBadPercent) at += std::snprintf(line + at, sizeof line - at, " %7.2f%%", bad);
-    std::snprintf(line + at, sizeof line - at, " %7.2f%% %7.3f %7.3f %8.2f%%\n", scores.dD1Percent, scores.dMeanError,
-                  scores.dRmsError, scores.dEstimatedPercent);
+    std::snprintf(line + at, sizeof line - at, " %7.2f%% %7.3f %7.3f %8.2f%%\n", scores.dD1Percent,
+                  scores.dMeanError, scores.dRmsError, scores.dEstimatedPercent);
     return line;
 }
 
@@ -101,7 +102,8 @@ DisparityScores MeanScores(const std::vector<DisparityScores>& scores) {
 }
 
 std::string FormatScores(const DisparityScores& scores) {
-    std::string text = "pixels     count  bad-0.5    bad-1    bad-2    bad-4       D1    mean     rms  estimated\n";
+    std::string text =
+        "pixels     count  bad-0.5    bad-1    bad-2    bad-4       D1    mean     rms  estimated\n";
     text += Line("all", scores.all);
     if (scores.bHasVisible) text += Line("visible", scores.visible);
     return text;

@@ -19,7 +19,7 @@ constexpr float kBadThresholds[] = {0.5f, 1.0f, 2.0f, 4.0f};
 constexpr int kBadThresholdCount = sizeof kBadThresholds / sizeof kBadThresholds[0];
 
 struct ErrorScores {
-    int64_t iPixels = 0;                         // with truth, in this set
+    int64_t iPixels = 0;                          // with truth, in this set
     double dBadPercent[kBadThresholdCount] = {};  // error over each threshold, or no estimate
     double dD1Percent = 0.0;                      // error over 3 pixels and over 5 % of the truth
     double dMeanError = 0.0;                      // pixels; a missing estimate's error is the truth

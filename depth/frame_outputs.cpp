@@ -19,8 +19,8 @@ std::string WriteSeconds(const std::string& fileName, double dSeconds) {
 
 }  // namespace
 
-std::string WriteFrameOutputs(const DepthOptions& options, const ViewPair& pair, const DisparityResult& result,
-                              double dMatchSeconds) {
+std::string WriteFrameOutputs(const DepthOptions& options, const ViewPair& pair,
+                              const DisparityResult& result, double dMatchSeconds) {
     std::string problem;
     if (!options.sTimeFile.empty()) problem = WriteSeconds(options.sTimeFile, dMatchSeconds);
     if (problem.empty() && !options.sDepthFile.empty() && options.camera) {

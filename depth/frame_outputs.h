@@ -10,5 +10,5 @@
 
 // Each file is replaced whole or left as it was. Empty when every file asked for was
 // written; otherwise the first that was not, with the reason.
-std::string WriteFrameOutputs(const DepthOptions& options, const ViewPair& pair, const DisparityResult& result,
-                              double dMatchSeconds);
+std::string WriteFrameOutputs(const DepthOptions& options, const ViewPair& pair,
+                              const DisparityResult& result, double dMatchSeconds);

@@ -40,7 +40,8 @@ std::vector<uint16_t> SubmissionSamples(const std::vector<float>& disparity) {
     for (size_t i = 0; i < samples.size(); ++i) {
         const float d = disparity[i];
         // 0 means no estimate, so a disparity that rounds to 0 is kept as the least one.
-        samples[i] = std::isfinite(d) ? static_cast<uint16_t>(std::clamp(std::lround(d * 256.0f), 1L, 65535L)) : 0;
+        samples[i] =
+            std::isfinite(d) ? static_cast<uint16_t>(std::clamp(std::lround(d * 256.0f), 1L, 65535L)) : 0;
     }
     return samples;
 }
@@ -63,7 +64,8 @@ PairOutcome RunPair(const KittiFolder& folder, const std::string& name, StereoMa
     const std::string truthFile = folder.sTruthDir.empty() ? std::string() : Joined(folder.sTruthDir, name);
     if (!truthFile.empty() && fs::exists(fs::u8path(truthFile), error)) {
         outcome.sProblem = ReadPairTruth(truthFile, std::string(), 0.0, pair.iWidth, pair.iHeight, &truth);
-        const std::string visibleFile = folder.sVisibleDir.empty() ? std::string() : Joined(folder.sVisibleDir, name);
+        const std::string visibleFile =
+            folder.sVisibleDir.empty() ? std::string() : Joined(folder.sVisibleDir, name);
         if (outcome.sProblem.empty() && !visibleFile.empty() && fs::exists(fs::u8path(visibleFile), error)) {
             outcome.sProblem = ReadVisibleTruth(visibleFile, &truth);
         }
@@ -77,7 +79,8 @@ PairOutcome RunPair(const KittiFolder& folder, const std::string& name, StereoMa
     outcome.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const std::vector<uint16_t> samples = SubmissionSamples(pResult->vDisparity);
     const std::string outputFile = Joined(folder.sOutputDir, name);
-    const std::string unwritten = WritePngGrey16(outputFile, samples.data(), pResult->iWidth, pResult->iHeight);
+    const std::string unwritten =
+        WritePngGrey16(outputFile, samples.data(), pResult->iWidth, pResult->iHeight);
     if (!unwritten.empty()) {
         outcome.sProblem = "cannot write " + outputFile + " (" + unwritten + ")";
         return outcome;
@@ -126,13 +129,15 @@ std::string FindKittiFolder(const DepthOptions& options, KittiFolder* pFolder) {
     folder.sLeftDir = FirstFolder(dir, {"image_2", "colored_0"});
     folder.sRightDir = FirstFolder(dir, {"image_3", "colored_1"});
     if (folder.sLeftDir.empty() || folder.sRightDir.empty()) {
-        return options.sKittiDir + " holds neither image_2 and image_3 (KITTI 2015) nor colored_0 and colored_1 "
-                                   "(KITTI 2012)";
+        return options.sKittiDir +
+               " holds neither image_2 and image_3 (KITTI 2015) nor colored_0 and colored_1 "
+               "(KITTI 2012)";
     }
     folder.sTruthDir = FirstFolder(dir, {"disp_occ_0", "disp_occ"});
     folder.sVisibleDir = FirstFolder(dir, {"disp_noc_0", "disp_noc"});
     std::error_code error;
-    for (fs::directory_iterator it(fs::u8path(folder.sLeftDir), error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(fs::u8path(folder.sLeftDir), error), end; !error && it != end;
+         it.increment(error)) {
         const std::string name = it->path().filename().u8string();
         const size_t suffix = sizeof kPairSuffix - 1;
         if (name.size() > suffix && name.compare(name.size() - suffix, suffix, kPairSuffix) == 0) {
@@ -144,9 +149,9 @@ std::string FindKittiFolder(const DepthOptions& options, KittiFolder* pFolder) {
     std::sort(folder.vNames.begin(), folder.vNames.end());
 
     folder.iMaxDisparity = options.bMaxDisparityGiven ? options.iMaxDisparity : kKittiDisparities - 1;
-    const std::string range = RangeProblem(folder.iMaxDisparity, "--kitti (" + std::to_string(kKittiDisparities) +
-                                                                      " disparities, 0 to " +
-                                                                      std::to_string(kKittiDisparities - 1) + ")");
+    const std::string range = RangeProblem(
+        folder.iMaxDisparity, "--kitti (" + std::to_string(kKittiDisparities) + " disparities, 0 to " +
+                                  std::to_string(kKittiDisparities - 1) + ")");
     if (!range.empty()) return range;
     folder.sOutputDir = (fs::u8path(options.sKittiOutputDir) / "disp_0").u8string();
     fs::create_directories(fs::u8path(folder.sOutputDir), error);
@@ -173,7 +178,8 @@ int RunKittiFolder(const KittiFolder& folder, StereoMatcher* pMatcher) {
             ++failed;
         }
         if (outcome.bScored) scores.push_back(outcome.scores);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!PlatformShowProgress(ProgressText(i + 1, folder.vNames.size(), seconds).c_str()) &&
             outcome.sProblem.empty()) {
             DEBUG_PRINT("%s", PairLine(name, outcome).c_str());
@@ -182,7 +188,8 @@ int RunKittiFolder(const KittiFolder& folder, StereoMatcher* pMatcher) {
     DEBUG_PRINT("%zu of %zu pairs written to %s\n", folder.vNames.size() - failed, folder.vNames.size(),
                 folder.sOutputDir.c_str());
     if (!scores.empty()) {
-        DEBUG_PRINT("Mean scores over %zu pairs with truth:\n%s", scores.size(), FormatScores(MeanScores(scores)).c_str());
+        DEBUG_PRINT("Mean scores over %zu pairs with truth:\n%s", scores.size(),
+                    FormatScores(MeanScores(scores)).c_str());
     }
     return failed == 0 ? 0 : 1;
 }

@@ -14,9 +14,9 @@
 struct KittiFolder {
     std::string sLeftDir;
     std::string sRightDir;
-    std::string sTruthDir;    // none when empty
-    std::string sVisibleDir;  // none when empty
-    std::string sOutputDir;   // OUTDIR/disp_0, made when missing
+    std::string sTruthDir;            // none when empty
+    std::string sVisibleDir;          // none when empty
+    std::string sOutputDir;           // OUTDIR/disp_0, made when missing
     std::vector<std::string> vNames;  // of the left views, in order
     int iMaxDisparity = 0;
 };

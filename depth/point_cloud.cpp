@@ -31,7 +31,8 @@ void PutFloat(unsigned char* p, float value) {
 
 }  // namespace
 
-std::string WriteDepthPfm(const std::string& fileName, const DisparityResult& result, const StereoCamera& camera) {
+std::string WriteDepthPfm(const std::string& fileName, const DisparityResult& result,
+                          const StereoCamera& camera) {
     std::vector<float> depth(result.vDisparity.size());
     for (size_t i = 0; i < depth.size(); ++i) depth[i] = DepthMetres(result.vDisparity[i], camera);
     std::string sReason;
@@ -49,7 +50,8 @@ std::string WritePointCloudPly(const std::string& fileName, const DisparityResul
     vertices.reserve(result.vDisparity.size() * kVertexBytes);
     for (int32_t y = 0; y < result.iHeight; ++y) {
         for (int32_t x = 0; x < result.iWidth; ++x) {
-            const size_t i = static_cast<size_t>(y) * static_cast<size_t>(result.iWidth) + static_cast<size_t>(x);
+            const size_t i =
+                static_cast<size_t>(y) * static_cast<size_t>(result.iWidth) + static_cast<size_t>(x);
             const float z = DepthMetres(result.vDisparity[i], camera);
             if (!std::isfinite(z)) continue;
             unsigned char vertex[kVertexBytes];
@@ -60,12 +62,13 @@ std::string WritePointCloudPly(const std::string& fileName, const DisparityResul
             vertices.insert(vertices.end(), vertex, vertex + kVertexBytes);
         }
     }
-    const std::string header = "ply\nformat binary_little_endian 1.0\n"
-                               "comment korrdepth: left camera frame, x right, y down, z forward, metres\n"
-                               "element vertex " +
-                               std::to_string(vertices.size() / kVertexBytes) +
-                               "\nproperty float x\nproperty float y\nproperty float z\n"
-                               "property uchar red\nproperty uchar green\nproperty uchar blue\nend_header\n";
+    const std::string header =
+        "ply\nformat binary_little_endian 1.0\n"
+        "comment korrdepth: left camera frame, x right, y down, z forward, metres\n"
+        "element vertex " +
+        std::to_string(vertices.size() / kVertexBytes) +
+        "\nproperty float x\nproperty float y\nproperty float z\n"
+        "property uchar red\nproperty uchar green\nproperty uchar blue\nend_header\n";
     vertices.insert(vertices.begin(), header.begin(), header.end());
     std::string sReason;
     if (!ReplaceFileWhole(fileName.c_str(), vertices.data(), vertices.size(), &sReason)) {

@@ -10,7 +10,8 @@
 // The depth of every pixel as a PFM, infinity where there is no estimate (or where
 // disparity + doffs is not positive). A camera's principal point that is not a number
 // stands for the view's centre. Empty on success; otherwise the file and the reason.
-std::string WriteDepthPfm(const std::string& fileName, const DisparityResult& result, const StereoCamera& camera);
+std::string WriteDepthPfm(const std::string& fileName, const DisparityResult& result,
+                          const StereoCamera& camera);
 
 // Every pixel with a depth as a binary little-endian PLY vertex: float x, y, z and
 // uchar red, green, blue from `pLeft` (3 samples per pixel, blue-green-red, row 0 on

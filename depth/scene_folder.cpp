@@ -9,9 +9,9 @@ namespace fs = std::filesystem;
 
 std::string RangeProblem(int iMaxDisparity, const std::string& source) {
     if (iMaxDisparity >= kMinMaxDisparity && iMaxDisparity <= kMaxMaxDisparity) return std::string();
-    return source + " asks for disparities up to " + std::to_string(iMaxDisparity) + ", but the matcher searches " +
-           std::to_string(kMinMaxDisparity) + " to " + std::to_string(kMaxMaxDisparity) +
-           "; give --max-disparity to search less";
+    return source + " asks for disparities up to " + std::to_string(iMaxDisparity) +
+           ", but the matcher searches " + std::to_string(kMinMaxDisparity) + " to " +
+           std::to_string(kMaxMaxDisparity) + "; give --max-disparity to search less";
 }
 
 std::string ApplySceneFolder(DepthOptions* pOptions) {
@@ -21,7 +21,8 @@ std::string ApplySceneFolder(DepthOptions* pOptions) {
     pOptions->sLeftFile = (dir / "im0.png").u8string();
     pOptions->sRightFile = (dir / "im1.png").u8string();
     for (const std::string& view : {pOptions->sLeftFile, pOptions->sRightFile}) {
-        if (!fs::exists(fs::u8path(view), error)) return view + " is missing: a scene folder holds im0.png and im1.png";
+        if (!fs::exists(fs::u8path(view), error))
+            return view + " is missing: a scene folder holds im0.png and im1.png";
     }
 
     const std::string calibFile = (dir / "calib.txt").u8string();
@@ -30,8 +31,8 @@ std::string ApplySceneFolder(DepthOptions* pOptions) {
     if (!problem.empty()) return problem;
     if (!pOptions->bMaxDisparityGiven) {
         pOptions->iMaxDisparity = calibration.iDisparityCount - 1;
-        const std::string range =
-            RangeProblem(pOptions->iMaxDisparity, calibFile + ": ndisp " + std::to_string(calibration.iDisparityCount));
+        const std::string range = RangeProblem(
+            pOptions->iMaxDisparity, calibFile + ": ndisp " + std::to_string(calibration.iDisparityCount));
         if (!range.empty()) return range;
     }
     if (!pOptions->camera) pOptions->camera = calibration.camera;

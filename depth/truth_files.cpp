@@ -23,8 +23,8 @@ bool IsPfm(const std::string& fileName) {
     InputFile file;
     char magic[2] = {};
     size_t got = 0;
-    return file.Open(fileName.c_str()) == FileOpenResult::Opened && file.ReadAt(0, magic, 2, &got) && got == 2 &&
-           magic[0] == 'P' && magic[1] == 'f';
+    return file.Open(fileName.c_str()) == FileOpenResult::Opened && file.ReadAt(0, magic, 2, &got) &&
+           got == 2 && magic[0] == 'P' && magic[1] == 'f';
 }
 
 }  // namespace
@@ -41,8 +41,9 @@ std::string ReadTruthMap(const std::string& fileName, double scale, TruthMap* pT
     std::string problem = ReadSampleImage(fileName, &image);
     if (!problem.empty()) return problem;
     if (scale <= 0.0 && image.iBitDepth == 8) {
-        return fileName + " holds 8-bit samples: give their scale, grey levels per pixel of disparity "
-                          "(--truth-scale)";
+        return fileName +
+               " holds 8-bit samples: give their scale, grey levels per pixel of disparity "
+               "(--truth-scale)";
     }
     if (scale <= 0.0) scale = 256.0;
     truth.iWidth = image.iWidth;
@@ -77,7 +78,8 @@ std::string ReadVisibleTruth(const std::string& fileName, TruthMap* pTruth) {
     if (problem.empty()) problem = SizeProblem(fileName, visible.iWidth, visible.iHeight, *pTruth);
     if (!problem.empty()) return problem;
     pTruth->vVisible.resize(pTruth->vDisparity.size());
-    for (size_t i = 0; i < pTruth->vVisible.size(); ++i) pTruth->vVisible[i] = std::isfinite(visible.vDisparity[i]);
+    for (size_t i = 0; i < pTruth->vVisible.size(); ++i)
+        pTruth->vVisible[i] = std::isfinite(visible.vDisparity[i]);
     return std::string();
 }
 
@@ -85,8 +87,8 @@ std::string ReadPairTruth(const std::string& fileName, const std::string& maskFi
                           int32_t iWidth, int32_t iHeight, TruthMap* pTruth) {
     std::string problem = ReadTruthMap(fileName, scale, pTruth);
     if (problem.empty() && (pTruth->iWidth != iWidth || pTruth->iHeight != iHeight)) {
-        problem = fileName + " is " + SizeText(pTruth->iWidth, pTruth->iHeight) + " pixels where the views are " +
-                  SizeText(iWidth, iHeight);
+        problem = fileName + " is " + SizeText(pTruth->iWidth, pTruth->iHeight) +
+                  " pixels where the views are " + SizeText(iWidth, iHeight);
     }
     if (problem.empty() && !maskFileName.empty()) problem = ReadTruthMask(maskFileName, pTruth);
     return problem;

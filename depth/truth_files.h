@@ -8,8 +8,8 @@
 #include "depth/disparity_scores.h"
 
 // `scale`: a picture's grey levels per pixel of disparity; 0 takes the format's own
-// (256 for 16 bits), and an 8-bit picture needs one. A PFM holds disparities as they are. Empty on success; otherwise one line naming
-// the file and what is wrong.
+// (256 for 16 bits), and an 8-bit picture needs one. A PFM holds disparities as they are. Empty on success;
+// otherwise one line naming the file and what is wrong.
 std::string ReadTruthMap(const std::string& fileName, double scale, TruthMap* pTruth);
 
 // A mask of the truth's size: 255 visible, 128 occluded, 0 no truth (which unsets the

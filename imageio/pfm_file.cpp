@@ -28,7 +28,8 @@ bool ReadField(const unsigned char* header, size_t size, size_t* pAt, std::strin
 }
 
 bool ParseWhole(const std::string& text, int64_t* pValue) {
-    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
     *pValue = std::stoll(text);
     return true;
 }
@@ -97,8 +98,8 @@ bool SavePfmGrey(const char* fileName, const float* pValues, int32_t iWidth, int
         return false;
     }
     char header[64];
-    const int headerBytes =
-        std::snprintf(header, sizeof header, "Pf\n%d %d\n-1\n", static_cast<int>(iWidth), static_cast<int>(iHeight));
+    const int headerBytes = std::snprintf(header, sizeof header, "Pf\n%d %d\n-1\n", static_cast<int>(iWidth),
+                                          static_cast<int>(iHeight));
     const size_t rowBytes = static_cast<size_t>(iWidth) * 4;
     std::vector<unsigned char> vFile;
     try {

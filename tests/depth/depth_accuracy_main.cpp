@@ -55,8 +55,8 @@ void SavePictures(const std::string& dir, const std::string& name, const Dispari
 
 // The scores of the pair's last match; the fastest of a few matches, per kernel too,
 // since other processes on the machine only add time.
-DisparityScores Measure(StereoMatcher& matcher, const std::string& name, const Views& views, const TruthMap& truth,
-                        const Options& options) {
+DisparityScores Measure(StereoMatcher& matcher, const std::string& name, const Views& views,
+                        const TruthMap& truth, const Options& options) {
     DisparityResult result;
     if (!matcher.Match(views.left, views.right, views.width, views.height, &result)) {  // also warms up
         std::printf("%s: %s\n", name.c_str(), matcher.LastError().c_str());
@@ -79,15 +79,17 @@ DisparityScores Measure(StereoMatcher& matcher, const std::string& name, const V
     }
     const double cpu = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC / kRepeats;
     const DisparityScores scores = ScoreDisparity(result.vDisparity.data(), truth);
-    std::printf("%s: %d x %d, disparities 0 - %d, %.2f ms a match (fastest of %d), %.2f ms processor time\n%s",
-                name.c_str(), views.width, views.height, matcher.MaxDisparity(), best, kRepeats, cpu,
-                FormatScores(scores).c_str());
+    std::printf(
+        "%s: %d x %d, disparities 0 - %d, %.2f ms a match (fastest of %d), %.2f ms processor time\n%s",
+        name.c_str(), views.width, views.height, matcher.MaxDisparity(), best, kRepeats, cpu,
+        FormatScores(scores).c_str());
     if (!options.pictureDir.empty()) SavePictures(options.pictureDir, name, result, truth);
     if (options.printKernels) {
         std::printf("    %-18s %7.3f ms  (first kernel's start to last one's end, last match)\n", "(span)",
                     matcher.LastKernelSpanMilliseconds());
         for (const auto& [kernel, time] : fastestKernels) {
-            std::printf("    %-18s %7.3f ms  (%d launches)\n", kernel.c_str(), time.dMilliseconds, time.iLaunches);
+            std::printf("    %-18s %7.3f ms  (%d launches)\n", kernel.c_str(), time.dMilliseconds,
+                        time.iLaunches);
         }
     }
     return scores;
@@ -123,16 +125,19 @@ int main(int argc, char** argv) {
         const std::filesystem::path dir = data / "middlebury" / pair.name;
         int32_t width = 0;
         int32_t height = 0;
-        std::unique_ptr<unsigned char[]> left(LoadBmpRgb((dir / "im2.bmp").string().c_str(), &width, &height));
-        std::unique_ptr<unsigned char[]> right(LoadBmpRgb((dir / "im6.bmp").string().c_str(), &width, &height));
+        std::unique_ptr<unsigned char[]> left(
+            LoadBmpRgb((dir / "im2.bmp").string().c_str(), &width, &height));
+        std::unique_ptr<unsigned char[]> right(
+            LoadBmpRgb((dir / "im6.bmp").string().c_str(), &width, &height));
         const DisparityMap truth = LoadTruth(dir / pair.truthFile, pair.scale);
         if (data.empty() || !left || !right || truth.values.empty()) {
             std::printf("%s: skipped (%s)\n", pair.name.c_str(), SharedTestDataMissing().c_str());
             continue;
         }
         if (!UseRange(device, &matcher, 64)) return 1;
-        sum += Measure(matcher, pair.name, {left.get(), right.get(), width, height}, ToTruthMap(truth), options)
-                   .all.dBadPercent[1];
+        sum +=
+            Measure(matcher, pair.name, {left.get(), right.get(), width, height}, ToTruthMap(truth), options)
+                .all.dBadPercent[1];
         ++counted;
     }
     if (counted > 0) std::printf("mean bad-1 of the %d: %.2f %%\n", counted, sum / counted);
@@ -160,8 +165,8 @@ int main(int argc, char** argv) {
             continue;
         }
         if (!UseRange(device, &matcher, maxDisparity)) return 1;
-        Measure(matcher, pair.name, {views.pLeft.get(), views.pRight.get(), views.iWidth, views.iHeight}, truth,
-                options);
+        Measure(matcher, pair.name, {views.pLeft.get(), views.pRight.get(), views.iWidth, views.iHeight},
+                truth, options);
     }
     return 0;
 }

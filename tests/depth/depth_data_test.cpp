@@ -39,7 +39,8 @@ TEST(Calibration, GoodFilesGiveTheCameraAndMalformedKeysAreNamed) {
         {"cam0=[0 0 5; 0 10 4; 0 0 1]\n" + rest, "not '[0 0 5; 0 10 4; 0 0 1]'"},
         {"cam0=[10 0 x5; 0 10 4; 0 0 1]\n" + rest, "calib.txt: cam0 must be"},
         {cam0 + "baseline=100\nndisp=64\n", "calib.txt: doffs is missing"},
-        {cam0 + "doffs=abc\nbaseline=100\nndisp=64\n", "calib.txt: doffs must be a number of pixels, not 'abc'"},
+        {cam0 + "doffs=abc\nbaseline=100\nndisp=64\n",
+         "calib.txt: doffs must be a number of pixels, not 'abc'"},
         {cam0 + "doffs=0\nbaseline=-5\nndisp=64\n", "calib.txt: baseline must be a positive number"},
         {cam0 + "doffs=0\nbaseline=nan\nndisp=64\n", "calib.txt: baseline must be"},
         {cam0 + "doffs=0\nbaseline=100\n", "calib.txt: ndisp is missing"},
@@ -77,7 +78,13 @@ TEST(DisparityScores, HandMadeMapsScoreAsWorkedOut) {
         int estimated;
     };
     const Expected expected[] = {
-        {scores.all, 7, {5, 5, 4, 2}, 2, 0.5 + 1.5 + 3 + 40 + 4.5 + 0 + 4, 0.25 + 2.25 + 9 + 1600 + 20.25 + 16, 6},
+        {scores.all,
+         7,
+         {5, 5, 4, 2},
+         2,
+         0.5 + 1.5 + 3 + 40 + 4.5 + 0 + 4,
+         0.25 + 2.25 + 9 + 1600 + 20.25 + 16,
+         6},
         // The visible pixels with truth: 0, 1, 3, 5, 7.
         {scores.visible, 5, {4, 4, 3, 2}, 2, 0.5 + 1.5 + 40 + 4.5 + 4, 0.25 + 2.25 + 1600 + 20.25 + 16, 4},
     };
@@ -85,7 +92,8 @@ TEST(DisparityScores, HandMadeMapsScoreAsWorkedOut) {
     for (const Expected& e : expected) {
         const double n = static_cast<double>(e.pixels);
         EXPECT_EQ(e.got.iPixels, e.pixels);
-        for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(e.got.dBadPercent[i], 100.0 * e.bad[i] / n) << "threshold " << i;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_DOUBLE_EQ(e.got.dBadPercent[i], 100.0 * e.bad[i] / n) << "threshold " << i;
         EXPECT_DOUBLE_EQ(e.got.dD1Percent, 100.0 * e.d1 / n);
         EXPECT_DOUBLE_EQ(e.got.dMeanError, e.errorSum / n);
         EXPECT_DOUBLE_EQ(e.got.dRmsError, std::sqrt(e.squaredSum / n));
@@ -108,10 +116,11 @@ TEST(DisparityScores, HandMadeMapsScoreAsWorkedOut) {
     EXPECT_EQ(mean.all.iPixels, 14);
 
     const std::string table = FormatScores(scores);
-    EXPECT_EQ(table.rfind("pixels     count  bad-0.5    bad-1    bad-2    bad-4       D1    mean     rms  estimated\n"
-                          "all             7   71.43%   71.43%   57.14%   28.57%   28.57%   7.643  15.343    85.71%\n"
-                          "visible         5",
-                          0),
+    EXPECT_EQ(table.rfind(
+                  "pixels     count  bad-0.5    bad-1    bad-2    bad-4       D1    mean     rms  estimated\n"
+                  "all             7   71.43%   71.43%   57.14%   28.57%   28.57%   7.643  15.343    85.71%\n"
+                  "visible         5",
+                  0),
               0u)
         << table;
 }

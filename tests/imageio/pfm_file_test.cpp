@@ -95,8 +95,10 @@ TEST(PfmFile, ReadsWhatItWritesEitherByteOrderAndRefusesOthersInOneLine) {
     }
     std::vector<float> read;
     int32_t size = 0;
-    EXPECT_EQ(LoadPfmGrey(dir.file("none.pfm"), &read, &size, &size), dir.file("none.pfm") + " cannot be opened");
-    EXPECT_EQ(LoadPfmGrey(dir.path().string(), &read, &size, &size), dir.path().string() + " is not a regular file");
+    EXPECT_EQ(LoadPfmGrey(dir.file("none.pfm"), &read, &size, &size),
+              dir.file("none.pfm") + " cannot be opened");
+    EXPECT_EQ(LoadPfmGrey(dir.path().string(), &read, &size, &size),
+              dir.path().string() + " is not a regular file");
 }
 
 }  // namespace

@@ -89,13 +89,23 @@ const std::vector<ModernPair>& ModernPairs() {
         std::vector<ModernPair> list;
         for (const char* scene : {"Adirondack", "Jadeplant", "Motorcycle", "Playroom"}) {
             const fs::path dir = data / "middlebury2014-Q" / scene;
-            list.push_back({scene, dir / "im0.png", dir / "im1.png", dir / "disp0GT.pfm", dir / "mask0nocc.png", {},
+            list.push_back({scene,
+                            dir / "im0.png",
+                            dir / "im1.png",
+                            dir / "disp0GT.pfm",
+                            dir / "mask0nocc.png",
+                            {},
                             dir / "calib.txt"});
         }
         const fs::path kitti = data / "kitti2015" / "training";
         const fs::path name = "000000_10.png";
-        list.push_back({"kitti-000000", kitti / "image_2" / name, kitti / "image_3" / name, kitti / "disp_occ_0" / name,
-                        {}, kitti / "disp_noc_0" / name, {}});
+        list.push_back({"kitti-000000",
+                        kitti / "image_2" / name,
+                        kitti / "image_3" / name,
+                        kitti / "disp_occ_0" / name,
+                        {},
+                        kitti / "disp_noc_0" / name,
+                        {}});
         return list;
     }();
     return pairs;
@@ -112,9 +122,11 @@ std::string LoadModernPair(const ModernPair& pair, ViewPair* pViews, TruthMap* p
     }
     std::string problem = ReadViewPair(pair.left.string(), pair.right.string(), pViews);
     if (problem.empty()) {
-        problem = ReadPairTruth(pair.truth.string(), pair.mask.string(), 0.0, pViews->iWidth, pViews->iHeight, pTruth);
+        problem = ReadPairTruth(pair.truth.string(), pair.mask.string(), 0.0, pViews->iWidth, pViews->iHeight,
+                                pTruth);
     }
-    if (problem.empty() && !pair.visibleTruth.empty()) problem = ReadVisibleTruth(pair.visibleTruth.string(), pTruth);
+    if (problem.empty() && !pair.visibleTruth.empty())
+        problem = ReadVisibleTruth(pair.visibleTruth.string(), pTruth);
     return problem;
 }
 
