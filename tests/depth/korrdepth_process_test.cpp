@@ -492,11 +492,18 @@ TEST_F(KorrDepthProcess, AKittiFolderIsWrittenPairByPairAsSubmittedAndFailedPair
     ASSERT_EQ(written.iBitDepth, 16);
     ASSERT_EQ(written.iChannels, 1);
     ASSERT_EQ(written.iWidth, Sample().width);
-    std::vector<float> disparity(written.vSamples.size());
-    for (size_t i = 0; i < disparity.size(); ++i) {
-        disparity[i] = written.vSamples[i] == 0 ? INFINITY : written.vSamples[i] / 256.0f;
+    // Disparity x 256, as the same match writes it to a PFM; 0 only where it has none.
+    ASSERT_EQ(Run({"--once", "--left", "im2.bmp", "--right", "im6.bmp", "--max-disparity", "63", "--pfm", "same.pfm"}),
+              0);
+    const DisparityMap same = LoadPfm(folder() / "same.pfm");
+    ASSERT_EQ(same.values.size(), written.vSamples.size());
+    size_t wrong = 0;
+    for (size_t i = 0; i < same.values.size(); ++i) {
+        const float d = same.values[i];
+        wrong += written.vSamples[i] != (std::isfinite(d) ? std::max(1L, std::lround(d * 256.0f)) : 0L);
     }
-    EXPECT_LE(BadPixelPercent(SampleTruth(Sample()), disparity), 2.0);
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_LE(BadPixelPercent(SampleTruth(Sample()), same.values), 2.0);
 
     // With every pair good the run succeeds.
     fs::remove(kitti / "image_2" / "000002_10.png");
