@@ -7,6 +7,7 @@
 #include "imageio/bmp_file.h"
 #include "imageio/byte_buffer.h"
 #include "imageio/image_files.h"
+#include "imageio/jpeg_table_check.h"
 #include "imageio/native_file.h"
 #include "imageio/open_image_file.h"
 #include "imageio/png_signature.h"
@@ -103,6 +104,8 @@ std::string ReadWithStb(const std::string& file, FileKind kind, const SampleSize
     ByteBuffer bytes;
     const ImageFileError error = ReadWholeFile(file.c_str(), &bytes);
     if (error != ImageFileError::None) return Problem(file, error);
+    if (kind == FileKind::Jpeg && !JpegHuffmanTablesFit(bytes.data(), bytes.size()))
+        return file + " cannot be decoded: Corrupt JPEG (a Huffman table of more than 256 codes)";
     StbHeader header;
     std::string reason = ReadStbHeader(bytes.data(), bytes.size(), &header);
     if (!reason.empty()) return DecodeProblem(file, kind, bytes, reason);

@@ -171,9 +171,13 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
     // The first IDAT chunk's data: its length field starts after signature and IHDR.
     const size_t idat =
         std::search(pngBytes.begin(), pngBytes.end(), "IDAT", "IDAT" + 4) - pngBytes.begin() + 4;
-    size_t frame = 0;
-    while (frame + 1 < jpegBytes.size() && !(jpegBytes[frame] == 0xFF && jpegBytes[frame + 1] == 0xC0))
-        ++frame;
+    const auto marker = [&jpegBytes](unsigned char code) {
+        const unsigned char pattern[2] = {0xFF, code};
+        return static_cast<size_t>(std::search(jpegBytes.begin(), jpegBytes.end(), pattern, pattern + 2) -
+                                   jpegBytes.begin());
+    };
+    const size_t frame = marker(0xC0);
+    const size_t table = marker(0xC4);
 
     struct Case {
         const char* name;
@@ -190,6 +194,8 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
         {"huge.png", with(pngBytes, 16, {0, 0, 0x4E, 0x20, 0, 0, 0x3A, 0x98}), " is too large"},
         {"12bit.jpg", with(jpegBytes, frame + 4, {12}),
          " cannot be decoded: JPEG format not supported: 8-bit only"},
+        {"codes.jpg", with(jpegBytes, table + 5, {200, 200}),
+         " cannot be decoded: Corrupt JPEG (a Huffman table of more than 256 codes)"},
         {"cut.ppm", cut(ppmBytes, ppmBytes.size() - 1),
          " is incomplete: it holds " + std::to_string(ppmBytes.size() - 1) + " of " +
              std::to_string(ppmBytes.size()) + " bytes"},
