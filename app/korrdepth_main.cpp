@@ -10,6 +10,7 @@
 #include "compute/init_opencl.h"
 #include "depth/depth_frame.h"
 #include "depth/kitti_folder.h"
+#include "depth/output_guard.h"
 #include "depth/scene_folder.h"
 #include "diagnostics/debug_print.h"
 #include "platform/platform.h"
@@ -75,12 +76,11 @@ int main(int argc, char** argv) {
         state.options.iMaxDisparity = folder.iMaxDisparity;
         return SetUp(&state) ? RunKittiFolder(folder, &state.matcher) : 1;
     }
-    if (!state.options.sSceneDir.empty()) {
-        const std::string problem = ApplySceneFolder(&state.options);
-        if (!problem.empty()) {
-            DEBUG_PRINT("%s\n", problem.c_str());
-            return 1;
-        }
+    std::string problem = state.options.sSceneDir.empty() ? std::string() : ApplySceneFolder(&state.options);
+    if (problem.empty()) problem = OutputOverInput(state.options);
+    if (!problem.empty()) {
+        DEBUG_PRINT("%s\n", problem.c_str());
+        return 1;
     }
     if (state.options.bOnce) {
         return SetUp(&state) && ProcessDepthFrame(&state) ? 0 : 1;

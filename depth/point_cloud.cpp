@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "imageio/little_endian.h"
@@ -46,32 +45,37 @@ std::string WritePointCloudPly(const std::string& fileName, const DisparityResul
                                const unsigned char* pLeft, const StereoCamera& camera) {
     const double cx = Centre(camera.dCx, result.iWidth);
     const double cy = Centre(camera.dCy, result.iHeight);
-    std::vector<unsigned char> vertices;
-    vertices.reserve(result.vDisparity.size() * kVertexBytes);
-    for (int32_t y = 0; y < result.iHeight; ++y) {
-        for (int32_t x = 0; x < result.iWidth; ++x) {
-            const size_t i =
-                static_cast<size_t>(y) * static_cast<size_t>(result.iWidth) + static_cast<size_t>(x);
-            const float z = DepthMetres(result.vDisparity[i], camera);
-            if (!std::isfinite(z)) continue;
-            unsigned char vertex[kVertexBytes];
-            PutFloat(vertex, static_cast<float>((x - cx) * z / camera.dFocalX));
-            PutFloat(vertex + 4, static_cast<float>((y - cy) * z / camera.dFocalY));
-            PutFloat(vertex + 8, z);
-            for (int c = 0; c < 3; ++c) vertex[12 + c] = pLeft[3 * i + 2 - c];
-            vertices.insert(vertices.end(), vertex, vertex + kVertexBytes);
-        }
+    std::vector<float> depth(result.vDisparity.size());
+    size_t count = 0;
+    for (size_t i = 0; i < depth.size(); ++i) {
+        depth[i] = DepthMetres(result.vDisparity[i], camera);
+        count += std::isfinite(depth[i]);
     }
     const std::string header =
         "ply\nformat binary_little_endian 1.0\n"
         "comment korrdepth: left camera frame, x right, y down, z forward, metres\n"
         "element vertex " +
-        std::to_string(vertices.size() / kVertexBytes) +
+        std::to_string(count) +
         "\nproperty float x\nproperty float y\nproperty float z\n"
         "property uchar red\nproperty uchar green\nproperty uchar blue\nend_header\n";
-    vertices.insert(vertices.begin(), header.begin(), header.end());
+    std::vector<unsigned char> file(header.size() + count * kVertexBytes);
+    std::memcpy(file.data(), header.data(), header.size());
+    unsigned char* vertex = file.data() + header.size();
+    for (int32_t y = 0; y < result.iHeight; ++y) {
+        for (int32_t x = 0; x < result.iWidth; ++x) {
+            const size_t i =
+                static_cast<size_t>(y) * static_cast<size_t>(result.iWidth) + static_cast<size_t>(x);
+            const float z = depth[i];
+            if (!std::isfinite(z)) continue;
+            PutFloat(vertex, static_cast<float>((x - cx) * z / camera.dFocalX));
+            PutFloat(vertex + 4, static_cast<float>((y - cy) * z / camera.dFocalY));
+            PutFloat(vertex + 8, z);
+            for (int c = 0; c < 3; ++c) vertex[12 + c] = pLeft[3 * i + 2 - c];
+            vertex += kVertexBytes;
+        }
+    }
     std::string sReason;
-    if (!ReplaceFileWhole(fileName.c_str(), vertices.data(), vertices.size(), &sReason)) {
+    if (!ReplaceFileWhole(fileName.c_str(), file.data(), file.size(), &sReason)) {
         return fileName + " (" + sReason + ")";
     }
     return std::string();

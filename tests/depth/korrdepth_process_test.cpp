@@ -8,6 +8,7 @@
 #include <functional>
 #include <iostream>
 #include <sstream>
+#include <tuple>
 
 #include "depth/calibration.h"
 #include "depth/stereo_matcher.h"
@@ -450,6 +451,18 @@ TEST_F(KorrDepthProcess, ASceneFolderThatCannotBeUsedIsOneLineAndWritesNothing) 
         EXPECT_FALSE(fs::exists(folder() / "disp0korrdepth.pfm")) << c.what;
         EXPECT_FALSE(fs::exists(folder() / "timekorrdepth.txt")) << c.what;
     }
+    // An output that names an input, the truth included, is refused before anything runs.
+    const std::vector<unsigned char> truth = ReadFileBytes((good / "disp0GT.pfm").string());
+    fs::create_symlink(good / "im0.png", folder() / "link.png");
+    for (const auto& [option, output, input] : {std::tuple{"--pfm", "good/disp0GT.pfm", "good/disp0GT.pfm"},
+                                                std::tuple{"--ply", "link.png", "good/im0.png"}}) {
+        EXPECT_EQ(Run({"--once", "good", option, output}), 1) << option;
+        const std::string line = std::string("The output ") + output + " would replace the input " + input +
+                                 "; nothing was written\n";
+        EXPECT_NE(Stdout().find(line), std::string::npos) << Stdout();
+        EXPECT_EQ(Stdout().find("Successfull creation context"), std::string::npos) << Stdout();
+    }
+    EXPECT_EQ(ReadFileBytes((good / "disp0GT.pfm").string()), truth);
 }
 
 TEST_F(KorrDepthProcess, AKittiFolderIsWrittenPairByPairAsSubmittedAndFailedPairsAreSkipped) {
@@ -493,7 +506,8 @@ TEST_F(KorrDepthProcess, AKittiFolderIsWrittenPairByPairAsSubmittedAndFailedPair
     ASSERT_EQ(written.iChannels, 1);
     ASSERT_EQ(written.iWidth, Sample().width);
     // Disparity x 256, as the same match writes it to a PFM; 0 only where it has none.
-    ASSERT_EQ(Run({"--once", "--left", "im2.bmp", "--right", "im6.bmp", "--max-disparity", "63", "--pfm", "same.pfm"}),
+    ASSERT_EQ(Run({"--once", "--left", "im2.bmp", "--right", "im6.bmp", "--max-disparity", "63", "--pfm",
+                   "same.pfm"}),
               0);
     const DisparityMap same = LoadPfm(folder() / "same.pfm");
     ASSERT_EQ(same.values.size(), written.vSamples.size());
