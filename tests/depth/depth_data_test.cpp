@@ -6,6 +6,11 @@
 
 #include "depth/calibration.h"
 #include "depth/disparity_scores.h"
+#include "depth/truth_files.h"
+#include "imageio/image_files.h"
+#include "imageio/pfm_file.h"
+#include "imageio/sample_image.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -123,6 +128,67 @@ TEST(DisparityScores, HandMadeMapsScoreAsWorkedOut) {
                   0),
               0u)
         << table;
+}
+
+TEST(TruthFiles, EachFormatGivesDisparitiesWithUnknownsAndVisiblePixels) {
+    TempDir dir;
+    const float pfm[] = {1.5f, INFINITY, 3.0f, 0.0f};
+    ASSERT_TRUE(SavePfmGrey(dir.file("truth.pfm").c_str(), pfm, 2, 2));
+    const uint16_t kitti[] = {384, 0, 768, 65535};
+    ASSERT_EQ(WritePngGrey16(dir.file("kitti.png"), kitti, 2, 2), "");
+    const uint16_t noc[] = {0, 5, 0, 5};
+    ASSERT_EQ(WritePngGrey16(dir.file("noc.png"), noc, 2, 2), "");
+    const auto greyBmp = [&](const char* name, std::vector<unsigned char> levels) {
+        std::vector<unsigned char> bgr;
+        for (unsigned char level : levels) bgr.insert(bgr.end(), {level, level, level});
+        SaveBmpFromRgb(dir.file(name).c_str(), bgr.data(), 2, static_cast<int32_t>(levels.size() / 2));
+    };
+    greyBmp("grey.bmp", {6, 0, 12, 255});
+    greyBmp("mask.bmp", {255, 128, 0, 255});
+    greyBmp("tall.bmp", {255, 255, 255, 255, 255, 255});
+
+    struct Case {
+        const char* file;
+        double scale;
+        std::vector<float> values;  // or none, and the message's end
+        const char* message;
+    };
+    const Case cases[] = {
+        {"truth.pfm", 0.0, {1.5f, INFINITY, 3.0f, 0.0f}, ""},  // 0 is a disparity in a PFM
+        {"kitti.png", 0.0, {1.5f, INFINITY, 3.0f, 65535 / 256.0f}, ""},
+        {"kitti.png", 128.0, {3.0f, INFINITY, 6.0f, 65535 / 128.0f}, ""},
+        {"grey.bmp", 4.0, {1.5f, INFINITY, 3.0f, 63.75f}, ""},
+        {"grey.bmp",
+         0.0,
+         {},
+         "grey.bmp holds 8-bit samples: give their scale, grey levels per pixel of disparity "
+         "(--truth-scale)"},
+        {"none.pfm", 0.0, {}, "none.pfm cannot be opened"},
+    };
+    for (const Case& c : cases) {
+        TruthMap truth;
+        const std::string message = ReadPairTruth(dir.file(c.file), "", c.scale, 2, 2, &truth);
+        EXPECT_EQ(message.empty(), c.values.size() > 0) << c.file << ": " << message;
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.file << ": " << message;
+        if (!message.empty()) continue;
+        EXPECT_EQ(truth.vDisparity, c.values) << c.file << " / " << c.scale;
+        EXPECT_TRUE(truth.vVisible.empty());
+    }
+
+    TruthMap truth;
+    ASSERT_EQ(ReadPairTruth(dir.file("truth.pfm"), dir.file("mask.bmp"), 0.0, 2, 2, &truth), "");
+    EXPECT_EQ(truth.vVisible, std::vector<uint8_t>({1, 0, 0, 1}));
+    EXPECT_EQ(truth.vDisparity, std::vector<float>({1.5f, INFINITY, INFINITY, 0.0f})) << "mask 0: no truth";
+    ASSERT_EQ(ReadVisibleTruth(dir.file("noc.png"), &truth), "");
+    EXPECT_EQ(truth.vVisible, std::vector<uint8_t>({0, 1, 0, 1}));
+    EXPECT_EQ(ReadPairTruth(dir.file("truth.pfm"), "", 0.0, 3, 2, &truth),
+              dir.file("truth.pfm") + " is 2 x 2 pixels where the views are 3 x 2");
+    EXPECT_EQ(ReadPairTruth(dir.file("truth.pfm"), dir.file("tall.bmp"), 0.0, 2, 2, &truth),
+              dir.file("tall.bmp") + " is 2 x 3 pixels where the truth is 2 x 2");
+    EXPECT_EQ(ReadVisibleTruth(dir.file("tall.bmp"), &truth),
+              dir.file("tall.bmp") +
+                  " holds 8-bit samples: give their scale, grey levels per pixel of disparity "
+                  "(--truth-scale)");
 }
 
 }  // namespace
