@@ -9,6 +9,10 @@
 #include "compute/app_state.h"
 #include "compute/init_opencl.h"
 #include "depth/depth_frame.h"
+#include "depth/kitti_folder.h"
+#include "depth/output_guard.h"
+#include "depth/scene_folder.h"
+#include "diagnostics/debug_print.h"
 #include "platform/platform.h"
 
 namespace {
@@ -56,8 +60,27 @@ int main(int argc, char** argv) {
         case DepthCommand::Mistake:
             std::fprintf(stderr, "korrdepth: %s\n%s", error.c_str(), kDepthUsage);
             return 2;
+        case DepthCommand::Version:
+            std::printf("korrdepth %s\n", KORRAPP_VERSION);
+            return 0;
         case DepthCommand::Run:
             break;
+    }
+    if (!state.options.sKittiDir.empty()) {
+        KittiFolder folder;
+        const std::string problem = FindKittiFolder(state.options, &folder);
+        if (!problem.empty()) {
+            DEBUG_PRINT("%s\n", problem.c_str());
+            return 1;
+        }
+        state.options.iMaxDisparity = folder.iMaxDisparity;
+        return SetUp(&state) ? RunKittiFolder(folder, &state.matcher) : 1;
+    }
+    std::string problem = state.options.sSceneDir.empty() ? std::string() : ApplySceneFolder(&state.options);
+    if (problem.empty()) problem = OutputOverInput(state.options);
+    if (!problem.empty()) {
+        DEBUG_PRINT("%s\n", problem.c_str());
+        return 1;
     }
     if (state.options.bOnce) {
         return SetUp(&state) && ProcessDepthFrame(&state) ? 0 : 1;

@@ -1,5 +1,6 @@
 #include "depth/depth_frame.h"
 
+#include <chrono>
 #include <filesystem>
 #include <new>
 #include <string>
@@ -7,6 +8,9 @@
 
 #include "diagnostics/debug_print.h"
 #include "depth/disparity_output.h"
+#include "depth/disparity_scores.h"
+#include "depth/frame_outputs.h"
+#include "depth/truth_files.h"
 #include "depth/view_pair.h"
 #include "pipeline/frame_timing.h"
 #include "platform/platform.h"
@@ -44,6 +48,15 @@ void ShowTiming(DepthState* pState, int64_t cnt1) {
     PlatformSetWindowTitle(pState->hWindow, title.c_str());
 }
 
+void TellScores(DepthState* pState, const TruthMap& truth) {
+    const DepthOptions& options = pState->options;
+    const std::string scores =
+        "Scores against " + options.sTruthFile +
+        (options.sTruthMaskFile.empty() ? "" : ", visible pixels from " + options.sTruthMaskFile) + ":\n" +
+        FormatScores(ScoreDisparity(pState->result.vDisparity.data(), truth));
+    if (pState->scores.IsNew(scores)) DEBUG_PRINT("%s", scores.c_str());
+}
+
 bool RunDepthFrame(DepthState* pState) {
     int64_t cnt1 = 0;
     ReadCounter(&cnt1);
@@ -53,16 +66,27 @@ bool RunDepthFrame(DepthState* pState) {
     if (!unusable.empty()) {
         return Fail(pState, "Waiting for a usable stereo pair: " + unusable);
     }
+    const DepthOptions& options = pState->options;
+    TruthMap truth;
+    if (!options.sTruthFile.empty()) {
+        const std::string untrue = ReadPairTruth(options.sTruthFile, options.sTruthMaskFile,
+                                                 options.dTruthScale, pair.iWidth, pair.iHeight, &truth);
+        if (!untrue.empty()) return Fail(pState, "Cannot score against the truth: " + untrue);
+    }
     DisparityResult& result = pState->result;
+    const auto matchStart = std::chrono::steady_clock::now();
     if (!pState->matcher.Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, &result,
                                pState->hWindow != nullptr)) {
         return Fail(pState, "Matching failed on the device: " + pState->matcher.LastError());
     }
-    const std::string unwritten = WriteDisparityFiles(pState->options, result);
+    const std::chrono::duration<double> matchTime = std::chrono::steady_clock::now() - matchStart;
+    std::string unwritten = WriteDisparityFiles(options, result);
+    if (unwritten.empty()) unwritten = WriteFrameOutputs(options, pair, result, matchTime.count());
     if (!unwritten.empty()) {
         return Fail(pState, "Cannot write the result: " + unwritten);
     }
     pState->problem.Clear();
+    if (!truth.vDisparity.empty()) TellScores(pState, truth);
     pState->view.Show(pState->hWindow, &pair, result, pState->matcher.MaxDisparity());
     ShowTiming(pState, cnt1);
     return true;

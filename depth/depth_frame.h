@@ -22,6 +22,7 @@ struct DepthState {
     float fTotalTime = 0.0f;
     int32_t iFrameCount = 0;
     ProblemLatch problem;  // told once, until a frame succeeds
+    ProblemLatch scores;   // told when they change
 };
 
 // True when the frame wrote its files. Otherwise a line saying why has been printed,

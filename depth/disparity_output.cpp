@@ -13,7 +13,8 @@ std::vector<unsigned char> vGreyFile;  // kept, so that frames of one size reuse
 
 std::string WriteDisparityFiles(const DepthOptions& options, const DisparityResult& result) {
     std::string sReason;
-    if (!SaveBmp24(options.sOutputFile.c_str(), result.vGrey.data(), 3, result.iWidth, result.iHeight, &vGreyFile,
+    if (!options.sOutputFile.empty() &&
+        !SaveBmp24(options.sOutputFile.c_str(), result.vGrey.data(), 3, result.iWidth, result.iHeight, &vGreyFile,
                    &sReason)) {
         return options.sOutputFile + " (" + sReason + ")";
     }

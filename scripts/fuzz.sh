@@ -18,7 +18,7 @@ data="${KORRAPP_TESTDATA_DIR:-$root/../shared/testdata}"
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKORRAPP_BUILD_FUZZERS=ON -DKORRAPP_BUILD_TESTS=OFF -DKORRAPP_BUILD_BENCHMARKS=OFF \
   -DKORRAPP_PLATFORM=Headless >/dev/null
-targets=(bmp_reader_fuzz ppm_reader_fuzz png_reader_fuzz jpeg_reader_fuzz)
+targets=(bmp_reader_fuzz ppm_reader_fuzz png_reader_fuzz jpeg_reader_fuzz truth_fuzz)
 cmake --build "$build" --target "${targets[@]}" -j2
 
 mkdir -p "$build/crashes"
@@ -71,6 +71,13 @@ if command -v convert >/dev/null; then
 else
   echo "fuzz.sh: no ImageMagick; the PNG and JPEG targets start from the BMP suite's renderings alone"
 fi
+# Truth maps and calibrations: a small PFM of each byte order and the scenes' calib.txt.
+printf 'Pf\n2 1\n-1\n\x00\x00\x80\x3f\x00\x00\x80\x7f' > "$build/corpus/truth_fuzz/small-le.pfm"
+printf 'Pf\n1 2\n1.0\n\x3f\x80\x00\x00\x41\x20\x00\x00' > "$build/corpus/truth_fuzz/small-be.pfm"
+printf 'cam0=[500 0 200; 0 500 180; 0 0 1]\ndoffs=10\nbaseline=120\nndisp=64\n' > "$build/corpus/truth_fuzz/calib.txt"
+for calib in "$data"/stereo-modern/middlebury2014-Q/*/calib.txt; do
+  [ -f "$calib" ] && cp "$calib" "$build/corpus/truth_fuzz/$(basename "$(dirname "$calib")").txt"
+done
 
 status=0
 for target in "${targets[@]}"; do
