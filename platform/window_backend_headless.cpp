@@ -1,10 +1,10 @@
 // No display: no window to draw in. The title becomes a status line on a terminal,
 // and SIGINT or SIGTERM stands for closing the window.
 #include <chrono>
-#include <csignal>
 #include <cstring>
 
 #include "platform/status_line.h"
+#include "platform/stop_signals.h"
 #include "platform/window_backend.h"
 
 namespace {
@@ -12,7 +12,6 @@ namespace {
 constexpr uint32_t kQuitMessage = 1;
 constexpr std::chrono::milliseconds kStatusInterval(250);
 
-volatile std::sig_atomic_t closeRequested = 0;
 bool quitDelivered = false;
 std::chrono::steady_clock::time_point lastStatus;
 bool statusShown = false;
@@ -21,18 +20,8 @@ bool statusShown = false;
 struct PlatformWindowTag {
 } headlessWindow;
 
-void OnCloseSignal(int) {
-    closeRequested = 1;
-}
-
 bool Start() {
-    struct sigaction action {};
-    action.sa_handler = OnCloseSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;  // a second signal stops a process that hangs
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    closeRequested = 0;
+    CatchStopSignals();
     quitDelivered = false;
     return true;
 }
@@ -60,13 +49,10 @@ void SetWindowTitle(PlatformWindow*, const char* title) {
 
 void DrawPixels(PlatformWindow*, int32_t, int32_t, const PixelRows&) {}
 
-void Stop() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-}
+void Stop() {}
 
 bool TakeMessage(PlatformMessage* message) {
-    if (closeRequested == 0 || quitDelivered) {
+    if (!StopSignalled() || quitDelivered) {
         return false;
     }
     quitDelivered = true;
