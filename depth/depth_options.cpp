@@ -6,8 +6,10 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "depth/stereo_matcher.h"
+#include "platform/same_file.h"
 
 const char kDepthUsage[] =
     "usage: korrdepth [--once] [--max-disparity N] [--left FILE] [--right FILE] [--output FILE]\n"
@@ -35,6 +37,24 @@ bool ParseDisparity(const char* text, int* pValue) {
     }
     *pValue = static_cast<int>(value);
     return true;
+}
+
+// An output over a view would lose it, and in a window the next frames would match the
+// picture written over it.
+std::string OutputOverView(const DepthOptions& options) {
+    const std::pair<const char*, const std::string*> outputs[] = {{"--output", &options.sOutputFile},
+                                                                  {"--pfm", &options.sPfmFile}};
+    const std::pair<const char*, const std::string*> views[] = {{"--left", &options.sLeftFile},
+                                                                {"--right", &options.sRightFile}};
+    for (const auto& [outputOption, pOutput] : outputs) {
+        for (const auto& [viewOption, pView] : views) {
+            if (!pOutput->empty() && PlatformSameFile(*pOutput, *pView)) {
+                return std::string(outputOption) + " " + *pOutput + " would replace the view " + viewOption +
+                       " " + *pView;
+            }
+        }
+    }
+    return std::string();
 }
 
 }  // namespace
@@ -84,5 +104,6 @@ DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* 
             }
         }
     }
-    return DepthCommand::Run;
+    *pError = OutputOverView(*pOptions);
+    return pError->empty() ? DepthCommand::Run : DepthCommand::Mistake;
 }

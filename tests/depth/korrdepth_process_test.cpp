@@ -92,6 +92,40 @@ TEST_F(KorrDepthProcess, CommandLineHelpAndMistakes) {
     }
 }
 
+// Also through links, and by name where the files do not exist yet: nothing is read
+// or written, not even the view named twice.
+TEST_F(KorrDepthProcess, AnOutputNamingAViewIsRefused) {
+    WriteTestPair(folder(), 40, 30);
+    fs::create_symlink("im2.bmp", folder() / "left-link.bmp");
+    fs::create_hard_link(folder() / "im6.bmp", folder() / "right-hard.bmp");
+    const auto left = ReadFileBytes(file("im2.bmp"));
+    const auto right = ReadFileBytes(file("im6.bmp"));
+    const std::vector<std::vector<std::string>> cases = {
+        {"--output", "im2.bmp"},
+        {"--pfm", "./im6.bmp"},
+        {"--output", "left-link.bmp"},
+        {"--pfm", "right-hard.bmp"},
+        {"--right", (folder() / "im6.bmp").string(), "--output",
+         "../" + folder().filename().string() + "/im6.bmp"},
+        {"--left", "later/../new.bmp", "--pfm", "new.bmp"},
+    };
+    for (const auto& arguments : cases) {
+        std::vector<std::string> once = {"--once"};
+        once.insert(once.end(), arguments.begin(), arguments.end());
+        const std::string what = testing::PrintToString(once);
+        EXPECT_EQ(Run(once), 2) << what << "\n" << Stdout();
+        EXPECT_NE(Stderr().find("would replace the view"), std::string::npos) << what << "\n" << Stderr();
+        EXPECT_NE(Stderr().find("usage: korrdepth"), std::string::npos) << what;
+        EXPECT_EQ(Stdout(), "") << what << ": nothing was set up";
+        EXPECT_EQ(ReadFileBytes(file("im2.bmp")), left) << what;
+        EXPECT_EQ(ReadFileBytes(file("im6.bmp")), right) << what;
+        EXPECT_EQ(NamesBesides(folder(), {"im2.bmp", "im6.bmp", "left-link.bmp", "right-hard.bmp",
+                                          "stdout.txt", "stderr.txt"}),
+                  std::vector<std::string>())
+            << what;
+    }
+}
+
 TEST_F(KorrDepthProcess, OnceOnTheSamplePairWritesTheGreyBmpAndThePfmFromBmpOrPpmViews) {
     LayOutSample();
     ASSERT_EQ(Run({"--once", "--output", "estimate.bmp", "--pfm", "estimate.pfm"}), 0)
