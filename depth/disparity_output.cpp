@@ -1,5 +1,6 @@
 #include "depth/disparity_output.h"
 
+#include <string>
 #include <vector>
 
 #include "imageio/bmp_encoder.h"
@@ -9,17 +10,21 @@ namespace {
 
 std::vector<unsigned char> vGreyFile;  // kept, so that frames of one size reuse its memory
 
+void NoteUnwritten(const std::string& file, const std::string& reason, std::string* pUnwritten) {
+    *pUnwritten += (pUnwritten->empty() ? "" : ", ") + file + " (" + reason + ")";
+}
+
 }  // namespace
 
 std::string WriteDisparityFiles(const DepthOptions& options, const DisparityResult& result) {
-    std::string sReason;
+    std::string sUnwritten, sReason;
     if (!SaveBmp24(options.sOutputFile.c_str(), result.vGrey.data(), 3, result.iWidth, result.iHeight, &vGreyFile,
                    &sReason)) {
-        return options.sOutputFile + " (" + sReason + ")";
+        NoteUnwritten(options.sOutputFile, sReason, &sUnwritten);
     }
     if (!options.sPfmFile.empty() && !SavePfmGrey(options.sPfmFile.c_str(), result.vDisparity.data(),
                                                   result.iWidth, result.iHeight, &sReason)) {
-        return options.sPfmFile + " (" + sReason + ")";
+        NoteUnwritten(options.sPfmFile, sReason, &sUnwritten);
     }
-    return std::string();
+    return sUnwritten;
 }

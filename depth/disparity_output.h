@@ -6,6 +6,7 @@
 #include "depth/depth_options.h"
 #include "depth/stereo_matcher.h"
 
-// Each file is replaced whole or left as it was. Empty when every file asked for was
-// written; otherwise the first that was not, with the reason.
+// Each file is replaced whole or left as it was, one failing not keeping the other from
+// being written. Empty when every file asked for was written; otherwise each that was
+// not, with its reason.
 std::string WriteDisparityFiles(const DepthOptions& options, const DisparityResult& result);

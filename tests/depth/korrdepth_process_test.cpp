@@ -7,6 +7,7 @@
 #include <functional>
 #include <iostream>
 
+#include "depth/view_pair.h"
 #include "imageio/image_files.h"
 #include "tests/support/child_process.h"
 #include "tests/support/disparity_truth.h"
@@ -216,10 +217,6 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
          },
          {},
          "Waiting for a usable stereo pair: im2.bmp is neither a BMP nor a binary PPM file\n"},
-        {"an output folder that does not exist",
-         [](const fs::path&) {},
-         {"--output", "no/such/folder.bmp"},
-         "Cannot write the result: no/such/folder.bmp (No such file or directory)\n"},
         {"no device code",
          [](const fs::path& d) { fs::remove(d / "stereo.cl"); },
          {},
@@ -243,6 +240,106 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
             << line << "but reads\n"
             << out;
         EXPECT_EQ(ReadFileBytes(file("disparity.bmp")), earlier) << c.what;
+        pDir = &dir;
+    }
+}
+
+// The first kernel of stereo.cl takes one argument more than the matcher sets, so that
+// its every launch fails with CL_INVALID_KERNEL_ARGS.
+void AddUnsetKernelArgument(const fs::path& source) {
+    std::string text = ReadFileText(source);
+    size_t at = text.find('(', text.find("__kernel"));
+    for (int depth = 0; at < text.size(); ++at) {
+        depth += text[at] == '(' ? 1 : text[at] == ')' ? -1 : 0;
+        if (depth == 0) break;
+    }
+    ASSERT_LT(at, text.size()) << "no kernel in " << source;
+    text.insert(at, ", int unset");
+    WriteFileBytes(source.string(), std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+// A failure on the device writes nothing; a file that cannot be written is named, and
+// the others are still written. Told once, exit code 1.
+TEST_F(KorrDepthProcess, DeviceAndOutputFailuresExitOneAndNameWhatIsUnwritten) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> spoil;
+        std::vector<std::string> arguments;
+        std::map<std::string, std::optional<std::string>> environment;
+        const char* lineStart;  // of the last line, told once
+        const char* linePart;
+        bool bBmpWritten;  // disparity.bmp
+        bool bPfmWritten;  // out.pfm
+    };
+    // PoCL's smallest memory, 1 GB, allows 256 MB a buffer; the matcher's cost sums
+    // for a 4096 x 4096 pair alone take more.
+    constexpr int32_t kUnholdableSide = 4096;
+    std::vector<Case> cases = {
+        {"a kernel that cannot launch",
+         [](const fs::path& d) { AddUnsetKernelArgument(d / "stereo.cl"); },
+         {"--pfm", "out.pfm"},
+         {},
+         "Matching failed on the device: ",
+         "-52",
+         false,
+         false},
+        {"--output into a folder that does not exist",
+         [](const fs::path&) {},
+         {"--output", "no/such/folder.bmp", "--pfm", "out.pfm"},
+         {},
+         "Cannot write the result: no/such/folder.bmp (No such file or directory)\n",
+         "",
+         false,
+         true},
+        {"--pfm into a folder that does not exist",
+         [](const fs::path&) {},
+         {"--pfm", "no/such/out.pfm"},
+         {},
+         "Cannot write the result: no/such/out.pfm (No such file or directory)\n",
+         "",
+         true,
+         false},
+        {"both into folders that do not exist",
+         [](const fs::path&) {},
+         {"--output", "no/a.bmp", "--pfm", "no/b.pfm"},
+         {},
+         "Cannot write the result: no/a.bmp (No such file or directory), no/b.pfm (No such file or "
+         "directory)\n",
+         "",
+         false,
+         false},
+    };
+    if (kMaxViewSize >= kUnholdableSide) {
+        cases.push_back({"a pair the device cannot hold",
+                         [](const fs::path& d) { WriteTestPair(d, kUnholdableSide, kUnholdableSide); },
+                         {"--pfm", "out.pfm"},
+                         {{"POCL_MEMORY_LIMIT", "1"}},
+                         "Matching failed on the device: ",
+                         "",
+                         false,
+                         false});
+    } else {
+        std::cout << "Not run: a pair the device cannot hold; views stop at " << kMaxViewSize
+                  << " pixels a side, which the device holds\n";
+    }
+    const std::vector<unsigned char> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    for (const Case& c : cases) {
+        TempDir caseDir;
+        pDir = &caseDir;
+        LayOutSample();
+        WriteFileBytes(file("disparity.bmp"), earlier);
+        c.spoil(folder());
+        std::vector<std::string> arguments = {"--once"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        EXPECT_EQ(Start(arguments, c.environment)->Wait(120s), std::optional<int>(1)) << c.what;
+        const std::string out = Stdout();
+        const size_t lastLine = out.rfind('\n', out.size() >= 2 ? out.size() - 2 : 0);
+        const std::string line = out.substr(lastLine == std::string::npos ? 0 : lastLine + 1);
+        EXPECT_EQ(line.rfind(c.lineStart, 0), 0u) << c.what << ": the last line reads\n" << out;
+        EXPECT_NE(line.find(c.linePart), std::string::npos) << c.what << "\n" << line;
+        EXPECT_EQ(Count(out, c.lineStart), 1u) << c.what << "\n" << out;
+        EXPECT_EQ(ReadFileBytes(file("disparity.bmp")) != earlier, c.bBmpWritten) << c.what;
+        EXPECT_EQ(fs::exists(folder() / "out.pfm"), c.bPfmWritten) << c.what;
         pDir = &dir;
     }
 }
