@@ -49,6 +49,7 @@ void SetWindowTitle(PlatformWindow*, const char* title) {
 
 void DrawPixels(PlatformWindow*, int32_t, int32_t, const PixelRows&) {}
 
+// The stop signals stay caught until the process ends.
 void Stop() {}
 
 bool TakeMessage(PlatformMessage* message) {

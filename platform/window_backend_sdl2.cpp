@@ -25,11 +25,6 @@ SDL_Event ToEvent(const PlatformMessage& message) {
     return event;
 }
 
-// SDL falls back to drivers that show nothing; those count as no display.
-// The window's pixels stay in memory the process shares with the display, where
-// a frame updates only the rectangle it drew. Through a texture instead, every
-// update would draw the whole window again, which without a graphics card costs
-// milliseconds.
 bool StartsWithSlash(const char* text) {
     return text != nullptr && text[0] == '/';
 }
@@ -53,6 +48,11 @@ void SkipUnreachableWayland() {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
 }
 
+// SDL falls back to drivers that show nothing; those count as no display.
+// The window's pixels stay in memory the process shares with the display, where
+// a frame updates only the rectangle it drew. Through a texture instead, every
+// update would draw the whole window again, which without a graphics card costs
+// milliseconds.
 bool Start() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // ours tell a repeated stop from a later one
