@@ -28,6 +28,8 @@ size_t Count(const std::string& text, const std::string& part) {
     return n;
 }
 
+const std::vector<unsigned char> kEarlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+
 const StereoSample& Sample() {
     static const StereoSample sample = GenerateSampleScene();
     return sample;
@@ -53,6 +55,20 @@ protected:
     void LayOutSample() {
         fs::copy_file(StereoKernelSourceFile(), folder() / "stereo.cl");
         ASSERT_EQ(WriteSamplePair(folder(), Sample()), "");
+    }
+
+    // One --once run in `caseDir`, which output and files are then read from: the
+    // sample laid out, disparity.bmp holding kEarlier, then `spoil` applied.
+    std::optional<int> RunSpoiled(const TempDir& caseDir, const std::function<void(const fs::path&)>& spoil,
+                                  const std::vector<std::string>& arguments,
+                                  std::map<std::string, std::optional<std::string>> environment = {}) {
+        pDir = &caseDir;
+        LayOutSample();
+        WriteFileBytes(file("disparity.bmp"), kEarlier);
+        spoil(folder());
+        std::vector<std::string> once = {"--once"};
+        once.insert(once.end(), arguments.begin(), arguments.end());
+        return Start(once, std::move(environment))->Wait(120s);
     }
 
     const fs::path& folder() const { return pDir->path(); }
@@ -222,16 +238,9 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
          {},
          "Cannot read the kernel source stereo.cl from the working directory\n"},
     };
-    const std::vector<unsigned char> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
     for (const Case& c : cases) {
         TempDir caseDir;
-        pDir = &caseDir;
-        LayOutSample();
-        WriteFileBytes(file("disparity.bmp"), earlier);
-        c.spoil(folder());
-        std::vector<std::string> arguments = {"--once"};
-        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        EXPECT_EQ(Run(arguments), 1) << c.what;
+        EXPECT_EQ(RunSpoiled(caseDir, c.spoil, c.arguments), std::optional<int>(1)) << c.what;
         const std::string out = Stdout();
         const std::string line = c.line;
         EXPECT_TRUE(out.size() >= line.size() &&
@@ -239,7 +248,7 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
             << c.what << ": the output does not end with\n"
             << line << "but reads\n"
             << out;
-        EXPECT_EQ(ReadFileBytes(file("disparity.bmp")), earlier) << c.what;
+        EXPECT_EQ(ReadFileBytes(file("disparity.bmp")), kEarlier) << c.what;
         pDir = &dir;
     }
 }
@@ -322,23 +331,16 @@ TEST_F(KorrDepthProcess, DeviceAndOutputFailuresExitOneAndNameWhatIsUnwritten) {
         std::cout << "Not run: a pair the device cannot hold; views stop at " << kMaxViewSize
                   << " pixels a side, which the device holds\n";
     }
-    const std::vector<unsigned char> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
     for (const Case& c : cases) {
         TempDir caseDir;
-        pDir = &caseDir;
-        LayOutSample();
-        WriteFileBytes(file("disparity.bmp"), earlier);
-        c.spoil(folder());
-        std::vector<std::string> arguments = {"--once"};
-        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        EXPECT_EQ(Start(arguments, c.environment)->Wait(120s), std::optional<int>(1)) << c.what;
+        EXPECT_EQ(RunSpoiled(caseDir, c.spoil, c.arguments, c.environment), std::optional<int>(1)) << c.what;
         const std::string out = Stdout();
         const size_t lastLine = out.rfind('\n', out.size() >= 2 ? out.size() - 2 : 0);
         const std::string line = out.substr(lastLine == std::string::npos ? 0 : lastLine + 1);
         EXPECT_EQ(line.rfind(c.lineStart, 0), 0u) << c.what << ": the last line reads\n" << out;
         EXPECT_NE(line.find(c.linePart), std::string::npos) << c.what << "\n" << line;
         EXPECT_EQ(Count(out, c.lineStart), 1u) << c.what << "\n" << out;
-        EXPECT_EQ(ReadFileBytes(file("disparity.bmp")) != earlier, c.bBmpWritten) << c.what;
+        EXPECT_EQ(ReadFileBytes(file("disparity.bmp")) != kEarlier, c.bBmpWritten) << c.what;
         EXPECT_EQ(fs::exists(folder() / "out.pfm"), c.bPfmWritten) << c.what;
         pDir = &dir;
     }
