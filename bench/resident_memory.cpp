@@ -24,5 +24,6 @@ void CountResidentMemory(benchmark::State& state, uint64_t warmBytes) {
     }
     constexpr double kMegabyte = 1024.0 * 1024.0;
     state.counters["rss_mb"] = static_cast<double>(bytes) / kMegabyte;
-    state.counters["rss_growth_mb"] = (static_cast<double>(bytes) - static_cast<double>(warmBytes)) / kMegabyte;
+    state.counters["rss_growth_mb"] =
+        (static_cast<double>(bytes) - static_cast<double>(warmBytes)) / kMegabyte;
 }

@@ -9,10 +9,8 @@
 namespace fs = std::filesystem;
 
 const StereoBenchCase kStereoBenchCases[5] = {
-    {"cones_450x375", 450, 375, 64, true},
-    {"741x497", 741, 497, 70, false},
-    {"1242x375", 1242, 375, 192, false},
-    {"1920x1080", 1920, 1080, 256, false},
+    {"cones_450x375", 450, 375, 64, true}, {"741x497", 741, 497, 70, false},
+    {"1242x375", 1242, 375, 192, false},   {"1920x1080", 1920, 1080, 256, false},
     {"3000x2000", 3000, 2000, 600, false},
 };
 
