@@ -9,6 +9,10 @@
 #include "compute/app_state.h"
 #include "compute/init_opencl.h"
 #include "depth/depth_frame.h"
+#include "depth/kitti_folder.h"
+#include "depth/output_guard.h"
+#include "depth/scene_folder.h"
+#include "diagnostics/debug_print.h"
 #include "platform/platform.h"
 
 namespace {
@@ -44,6 +48,11 @@ int RunWindow(DepthState* pState) {
     return bReady ? 0 : 1;
 }
 
+int RefuseCommandLine(const std::string& mistake) {
+    std::fprintf(stderr, "korrdepth: %s\n%s", mistake.c_str(), kDepthUsage);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,10 +63,33 @@ int main(int argc, char** argv) {
             std::fputs(kDepthUsage, stdout);
             return 0;
         case DepthCommand::Mistake:
-            std::fprintf(stderr, "korrdepth: %s\n%s", error.c_str(), kDepthUsage);
-            return 2;
+            return RefuseCommandLine(error);
+        case DepthCommand::Version:
+            std::printf("korrdepth %s\n", KORRAPP_VERSION);
+            return 0;
         case DepthCommand::Run:
             break;
+    }
+    if (!state.options.sKittiDir.empty()) {
+        KittiFolder folder;
+        const std::string problem = FindKittiFolder(state.options, &folder);
+        if (!problem.empty()) {
+            DEBUG_PRINT("%s\n", problem.c_str());
+            return 1;
+        }
+        state.options.iMaxDisparity = folder.iMaxDisparity;
+        return SetUp(&state) ? RunKittiFolder(folder, &state.matcher) : 1;
+    }
+    const std::string problem =
+        state.options.sSceneDir.empty() ? std::string() : ApplySceneFolder(&state.options);
+    if (!problem.empty()) {
+        DEBUG_PRINT("%s\n", problem.c_str());
+        return 1;
+    }
+    // Known once a scene folder has named its files, and before any is read.
+    const std::string overInput = OutputOverInput(state.options);
+    if (!overInput.empty()) {
+        return RefuseCommandLine(overInput);
     }
     if (state.options.bOnce) {
         return SetUp(&state) && ProcessDepthFrame(&state) ? 0 : 1;

@@ -1,14 +1,21 @@
 #include "depth/depth_frame.h"
 
+#include <chrono>
+#include <filesystem>
 #include <new>
 #include <string>
+#include <system_error>
 
 #include "diagnostics/debug_print.h"
 #include "depth/disparity_output.h"
+#include "depth/disparity_scores.h"
+#include "depth/frame_outputs.h"
+#include "depth/truth_files.h"
 #include "depth/view_pair.h"
-#include "display/draw_image.h"
 #include "pipeline/frame_timing.h"
 #include "platform/platform.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -19,14 +26,15 @@ bool Fail(DepthState* pState, const std::string& problem) {
     return false;
 }
 
-void Show(DepthState* pState, const ViewPair& pair, const DisparityResult& result) {
-    if (pState->hWindow == nullptr) {
-        return;
+// The left view's file and the folder it lies in, which tells a scene's pairs apart.
+std::string PairName(const std::string& leftFile) {
+    std::error_code error;
+    const fs::path file = fs::absolute(leftFile, error);
+    if (error) {
+        return leftFile;
     }
-    const unsigned char* pictures[] = {pair.pLeft.get(), pair.pRight.get(), result.vColour.data()};
-    for (int i = 0; i < 3; ++i) {
-        DrawImageRgb(pState->hWindow, i * pair.iWidth, 0, pictures[i], pair.iWidth, pair.iHeight);
-    }
+    const fs::path folder = file.parent_path().filename();
+    return (folder.empty() ? file.filename() : folder / file.filename()).string();
 }
 
 void ShowTiming(DepthState* pState, int64_t cnt1) {
@@ -35,9 +43,18 @@ void ShowTiming(DepthState* pState, int64_t cnt1) {
     if (pState->hWindow == nullptr) {
         return;
     }
-    const std::string title =
-        std::string(sWindowTitle) + ", disparities 0 - " + std::to_string(pState->matcher.MaxDisparity());
+    const std::string title = std::string(sWindowTitle) + ", " + PairName(pState->options.sLeftFile) +
+                              ", disparities 0 - " + std::to_string(pState->matcher.MaxDisparity());
     PlatformSetWindowTitle(pState->hWindow, title.c_str());
+}
+
+void TellScores(DepthState* pState, const TruthMap& truth) {
+    const DepthOptions& options = pState->options;
+    const std::string scores =
+        "Scores against " + options.sTruthFile +
+        (options.sTruthMaskFile.empty() ? "" : ", visible pixels from " + options.sTruthMaskFile) + ":\n" +
+        FormatScores(ScoreDisparity(pState->result.vDisparity.data(), truth));
+    if (pState->scores.IsNew(scores)) DEBUG_PRINT("%s", scores.c_str());
 }
 
 bool RunDepthFrame(DepthState* pState) {
@@ -49,17 +66,28 @@ bool RunDepthFrame(DepthState* pState) {
     if (!unusable.empty()) {
         return Fail(pState, "Waiting for a usable stereo pair: " + unusable);
     }
+    const DepthOptions& options = pState->options;
+    TruthMap truth;
+    if (!options.sTruthFile.empty()) {
+        const std::string untrue = ReadPairTruth(options.sTruthFile, options.sTruthMaskFile,
+                                                 options.dTruthScale, pair.iWidth, pair.iHeight, &truth);
+        if (!untrue.empty()) return Fail(pState, "Cannot score against the truth: " + untrue);
+    }
     DisparityResult& result = pState->result;
+    const auto matchStart = std::chrono::steady_clock::now();
     if (!pState->matcher.Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, &result,
                                pState->hWindow != nullptr)) {
         return Fail(pState, "Matching failed on the device: " + pState->matcher.LastError());
     }
-    const std::string unwritten = WriteDisparityFiles(pState->options, result);
+    const std::chrono::duration<double> matchTime = std::chrono::steady_clock::now() - matchStart;
+    std::string unwritten = WriteDisparityFiles(options, result);
+    AddUnwritten(WriteFrameOutputs(options, pair, result, matchTime.count()), &unwritten);
     if (!unwritten.empty()) {
         return Fail(pState, "Cannot write the result: " + unwritten);
     }
     pState->problem.Clear();
-    Show(pState, pair, result);
+    if (!truth.vDisparity.empty()) TellScores(pState, truth);
+    pState->view.Show(pState->hWindow, &pair, result, pState->matcher.MaxDisparity());
     ShowTiming(pState, cnt1);
     return true;
 }
@@ -68,7 +96,11 @@ bool RunDepthFrame(DepthState* pState) {
 
 bool ProcessDepthFrame(DepthState* pState) {
     try {
-        return RunDepthFrame(pState);
+        if (RunDepthFrame(pState)) {
+            return true;
+        }
+        pState->view.Refresh(pState->hWindow);  // a window resized meanwhile shows the last result
+        return false;
     } catch (const std::bad_alloc&) {
         return Fail(pState, "Waiting for a usable stereo pair: not enough memory for a frame");
     }

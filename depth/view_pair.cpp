@@ -1,11 +1,9 @@
 #include "depth/view_pair.h"
 
-#include <cstring>
 #include <new>
 #include <utility>
 
-#include "imageio/bmp_file.h"
-#include "imageio/image_files.h"
+#include "imageio/sample_image.h"
 
 namespace {
 
@@ -19,19 +17,6 @@ std::string SizeText(int32_t iWidth, int32_t iHeight) {
     return std::to_string(iWidth) + " x " + std::to_string(iHeight) + " pixels";
 }
 
-// The PPM reader keeps the bottom row first.
-void FlipRows(unsigned char* pixels, int32_t iWidth, int32_t iHeight) {
-    const size_t rowBytes = static_cast<size_t>(iWidth) * 3;
-    std::unique_ptr<unsigned char[]> row(new unsigned char[rowBytes]);
-    for (int32_t top = 0, bottom = iHeight - 1; top < bottom; ++top, --bottom) {
-        unsigned char* a = pixels + rowBytes * static_cast<size_t>(top);
-        unsigned char* b = pixels + rowBytes * static_cast<size_t>(bottom);
-        std::memcpy(row.get(), a, rowBytes);
-        std::memcpy(a, b, rowBytes);
-        std::memcpy(b, row.get(), rowBytes);
-    }
-}
-
 std::string SizeProblem(const std::string& file, int32_t iWidth, int32_t iHeight) {
     if (iWidth >= kMinViewSize && iHeight >= kMinViewSize && iWidth <= kMaxViewSize &&
         iHeight <= kMaxViewSize) {
@@ -41,45 +26,39 @@ std::string SizeProblem(const std::string& file, int32_t iWidth, int32_t iHeight
            std::to_string(kMinViewSize) + " to " + std::to_string(kMaxViewSize) + " pixels";
 }
 
-// A file still being written holds less than its header declares; its missing rows
-// would be matched as black.
-std::string LengthProblem(const std::string& file, int64_t held, int64_t declared) {
-    if (held >= declared) return std::string();
-    return file + " is incomplete: it holds " + std::to_string(held) + " of " + std::to_string(declared) +
-           " bytes";
+// 16-bit samples are rounded to the nearest of the matcher's 8-bit levels.
+unsigned char To8Bit(uint16_t sample, int iBitDepth) {
+    return static_cast<unsigned char>(iBitDepth == 16 ? (uint32_t{sample} * 255 + 32767) / 65535 : sample);
 }
 
-std::string ReadPpmView(const std::string& file, View* pView) {
-    ImageFileError error = ImageFileError::None;
-    PpmLengths lengths;
-    pView->pPixels.reset(
-        LoadPpmRgbWithLengths(file.c_str(), &pView->iWidth, &pView->iHeight, &error, &lengths));
-    if (error == ImageFileError::NotThisFormat) return file + " is neither a BMP nor a binary PPM file";
-    if (!pView->pPixels) return file + " " + DescribeImageFileError(error);
-    std::string problem = SizeProblem(file, pView->iWidth, pView->iHeight);
-    if (problem.empty()) problem = LengthProblem(file, lengths.held, lengths.declared);
-    if (problem.empty()) FlipRows(pView->pPixels.get(), pView->iWidth, pView->iHeight);
-    return problem;
-}
-
-// Empty when the view was read whole and its size is one the matcher takes. A BMP
-// file's size is checked from its header, before any pixel is read.
-std::string ReadView(const std::string& file, View* pView) {
-    BmpFile bmp;
-    ImageFileError error = bmp.Open(file.c_str());
-    if (error == ImageFileError::NotThisFormat) return ReadPpmView(file, pView);
-    if (error != ImageFileError::None) return file + " " + DescribeImageFileError(error);
-    std::string problem = SizeProblem(file, bmp.Width(), bmp.Height());
-    if (!problem.empty()) return problem;
-    pView->iWidth = bmp.Width();
-    pView->iHeight = bmp.Height();
-    pView->pPixels.reset(
-        new (std::nothrow) unsigned char[static_cast<size_t>(pView->iWidth) * pView->iHeight * 3]);
-    if (!pView->pPixels) return "not enough memory to read " + file;
-    if ((error = bmp.Decode(false, pView->pPixels.get())) != ImageFileError::None) {
-        return file + " " + DescribeImageFileError(error);
+// Grey is repeated in blue, green and red; alpha is left out.
+bool ToBgr8(const SampleImage& image, std::unique_ptr<unsigned char[]>* pPixels) {
+    const size_t pixels = static_cast<size_t>(image.iWidth) * static_cast<size_t>(image.iHeight);
+    pPixels->reset(new (std::nothrow) unsigned char[pixels * 3]);
+    if (!*pPixels) return false;
+    const bool colour = image.iChannels >= 3;
+    const uint16_t* in = image.vSamples.data();
+    unsigned char* out = pPixels->get();
+    for (size_t i = 0; i < pixels; ++i, in += image.iChannels, out += 3) {
+        out[0] = To8Bit(in[colour ? 2 : 0], image.iBitDepth);
+        out[1] = To8Bit(in[colour ? 1 : 0], image.iBitDepth);
+        out[2] = To8Bit(in[0], image.iBitDepth);
     }
-    return LengthProblem(file, bmp.HeldLength(), bmp.DeclaredLength());
+    return true;
+}
+
+// Empty when the view was read whole and its size is one the matcher takes; the
+// size is checked from the file's header, before its pixels are decoded.
+std::string ReadView(const std::string& file, View* pView) {
+    SampleImage image;
+    const std::string problem = ReadSampleImage(file, &image, [&file](int32_t iWidth, int32_t iHeight) {
+        return SizeProblem(file, iWidth, iHeight);
+    });
+    if (!problem.empty()) return problem;
+    if (!ToBgr8(image, &pView->pPixels)) return "not enough memory to read " + file;
+    pView->iWidth = image.iWidth;
+    pView->iHeight = image.iHeight;
+    return std::string();
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// korrdepth's stereo pair: two files of one size, each a BMP or a binary PPM, told
-// apart by their content.
+// korrdepth's stereo pair: two files of one size, each a PNG, JPEG, BMP or binary
+// PPM/PGM file, told apart by their content (see imageio/sample_image.h).
 
 #include <cstdint>
 #include <memory>

@@ -10,8 +10,9 @@
 #include "imageio/byte_buffer.h"
 #include "imageio/image_files.h"
 #include "imageio/native_file.h"
-#include "imageio/open_image_file.h"
+#include "imageio/pnm_samples.h"
 #include "imageio/reader_limits.h"
+#include "imageio/whole_file.h"
 
 namespace {
 
@@ -70,36 +71,33 @@ int ReadField(Cursor& in, int64_t* value, ImageFileError* error) {
     return c;
 }
 
-ImageFileError ReadPpmHeader(Cursor& in, int64_t* width, int64_t* height) {
+// P6, or with greyToo P5 as well; maxval is checked for range only.
+ImageFileError ReadHeaderFields(Cursor& in, bool greyToo, PnmHeader* pHeader) {
     const int magic[3] = {in.Next(), in.Next(), in.Next()};
-    if (magic[0] != 'P' || magic[1] != '6' || !IsPpmSpace(magic[2])) return ImageFileError::NotThisFormat;
+    if (magic[0] != 'P' || !(magic[1] == '6' || (greyToo && magic[1] == '5')) || !IsPpmSpace(magic[2]))
+        return ImageFileError::NotThisFormat;
+    pHeader->channels = magic[1] == '6' ? 3 : 1;
 
     ImageFileError error = ImageFileError::None;
-    int64_t maxval = 0;
-    ReadField(in, width, &error);
-    if (error == ImageFileError::None) ReadField(in, height, &error);
+    ReadField(in, &pHeader->width, &error);
+    if (error == ImageFileError::None) ReadField(in, &pHeader->height, &error);
     // Exactly one whitespace character separates maxval from the raster.
-    if (error == ImageFileError::None && !IsPpmSpace(ReadField(in, &maxval, &error)))
+    if (error == ImageFileError::None && !IsPpmSpace(ReadField(in, &pHeader->maxval, &error)))
         error = ImageFileError::Corrupt;
     if (error != ImageFileError::None) return error;
-    if (maxval == 0 || maxval > 65535) return ImageFileError::Corrupt;
-    if (maxval > 255) return ImageFileError::Unsupported;  // two-byte samples
-    if (!FitsPixelLimit(*width, *height)) return ImageFileError::TooLarge;
+    if (pHeader->maxval == 0 || pHeader->maxval > 65535) return ImageFileError::Corrupt;
+    pHeader->rasterOffset = in.Offset();
     return ImageFileError::None;
 }
 
-ImageFileError ReadWholeFile(const char* fileName, ByteBuffer* bytes) {
-    InputFile file;
-    const ImageFileError error = OpenImageFile(fileName, &file);
+ImageFileError ReadPpmHeader(Cursor& in, int64_t* width, int64_t* height) {
+    PnmHeader header;
+    const ImageFileError error = ReadHeaderFields(in, false, &header);
     if (error != ImageFileError::None) return error;
-    try {
-        bytes->resize(static_cast<size_t>(file.Length()));
-    } catch (const std::bad_alloc&) {
-        return ImageFileError::TooLarge;
-    }
-    size_t got = 0;
-    if (!file.ReadAt(0, bytes->data(), bytes->size(), &got)) return ImageFileError::CannotOpen;
-    bytes->resize(got);
+    if (header.maxval > 255) return ImageFileError::Unsupported;  // two-byte samples
+    if (!FitsPixelLimit(header.width, header.height)) return ImageFileError::TooLarge;
+    *width = header.width;
+    *height = header.height;
     return ImageFileError::None;
 }
 
@@ -138,6 +136,50 @@ ImageFileError DecodePpmFile(const char* fileName, std::unique_ptr<unsigned char
 }
 
 }  // namespace
+
+ImageFileError ReadPnmHeader(const ByteBuffer& bytes, PnmHeader* pHeader) {
+    Cursor in(bytes);
+    const ImageFileError error = ReadHeaderFields(in, true, pHeader);
+    if (error != ImageFileError::None) return error;
+    if (!FitsPixelLimit(pHeader->width, pHeader->height)) return ImageFileError::TooLarge;
+    if (!IsPlausiblyFilled(PnmDeclaredLength(*pHeader) - static_cast<int64_t>(pHeader->rasterOffset),
+                           static_cast<int64_t>(bytes.size() - pHeader->rasterOffset)))
+        return ImageFileError::Corrupt;
+    return ImageFileError::None;
+}
+
+int64_t PnmDeclaredLength(const PnmHeader& header) {
+    const int64_t sampleBytes = header.maxval > 255 ? 2 : 1;
+    return static_cast<int64_t>(header.rasterOffset) +
+           header.width * header.height * header.channels * sampleBytes;
+}
+
+ImageFileError DecodePnmSamples(const ByteBuffer& bytes, const PnmHeader& header, SampleImage* pImage) {
+    const bool wide = header.maxval > 255;
+    const size_t count = static_cast<size_t>(header.width * header.height * header.channels);
+    try {
+        pImage->vSamples.resize(count);
+    } catch (const std::exception&) {
+        return ImageFileError::TooLarge;
+    }
+    // Samples run most significant byte first; other ranges than a full 8 or 16 bits
+    // are scaled to them, rounding, and samples beyond maxval are taken as maxval.
+    const uint32_t full = wide ? 65535 : 255;
+    const uint32_t maxval = static_cast<uint32_t>(header.maxval);
+    const unsigned char* raster = bytes.data() + header.rasterOffset;
+    const size_t held = (bytes.size() - header.rasterOffset) / (wide ? 2 : 1);
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t v = 0;
+        if (i < held) v = wide ? uint32_t{raster[2 * i]} << 8 | raster[2 * i + 1] : raster[i];
+        if (maxval != full) v = (std::min(v, maxval) * full + maxval / 2) / maxval;
+        pImage->vSamples[i] = static_cast<uint16_t>(v);
+    }
+    pImage->iWidth = static_cast<int32_t>(header.width);
+    pImage->iHeight = static_cast<int32_t>(header.height);
+    pImage->iChannels = header.channels;
+    pImage->iBitDepth = wide ? 16 : 8;
+    return ImageFileError::None;
+}
 
 unsigned char* LoadPpmRgbWithLengths(const char* fileName, int32_t* piWidth, int32_t* piHeight,
                                      ImageFileError* pError, PpmLengths* pLengths) {

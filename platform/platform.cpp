@@ -29,6 +29,9 @@ const WindowBackend kNoWindowSystem = {
     [](PlatformWindow*, const char*) {},
     [](PlatformWindow*, int32_t, int32_t, const PixelRows&) {},
     [] {},
+    [](PlatformWindow*, int32_t* pWidth, int32_t* pHeight) { *pWidth = *pHeight = 0; },
+    [](PlatformWindow*, int32_t, int32_t) {},
+    [](PlatformWindow*, int32_t* pWidth, int32_t* pHeight) { *pWidth = *pHeight = 0; },
     [](PlatformMessage*) { return false; },
     [](const PlatformMessage&) { return false; },
     [](const PlatformMessage&) {},
@@ -78,6 +81,18 @@ void PlatformDrawPixels(PlatformWindow* window, int32_t x, int32_t y, const Pixe
 void PlatformStopWindowSystem() {
     activeBackend->stop();
     activeBackend = &kNoWindowSystem;
+}
+
+void PlatformGetClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
+    activeBackend->getClientSize(window, pWidth, pHeight);
+}
+
+void PlatformSetClientSize(PlatformWindow* window, int32_t width, int32_t height) {
+    activeBackend->setClientSize(window, width, height);
+}
+
+void PlatformGetUsableClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
+    activeBackend->getUsableClientSize(window, pWidth, pHeight);
 }
 
 bool PlatformPeekMessage(PlatformMessage* message) {

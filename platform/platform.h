@@ -30,6 +30,13 @@ void PlatformSetWindowTitle(PlatformWindow* window, const char* title);
 void PlatformDrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& rows);
 void PlatformStopWindowSystem();
 
+// The window's drawing area (client area), in pixels: its size now, a new size, and
+// the largest that stays within the usable part of the window's screen (without task
+// bars, and leaving room for the window's frame). Sizes are 0 x 0 without a window.
+void PlatformGetClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight);
+void PlatformSetClientSize(PlatformWindow* window, int32_t width, int32_t height);
+void PlatformGetUsableClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight);
+
 // Message source: never waits.
 bool PlatformPeekMessage(PlatformMessage* message);  // false when none is pending
 bool PlatformIsQuitMessage(const PlatformMessage& message);

@@ -13,6 +13,10 @@ bool PlatformConsoleClosesWithProcess();
 // Returns when the user has dismissed it.
 void PlatformShowMessageBox(const char* text, const char* caption);
 
+// A line of progress rewritten in place on a terminal. False, showing nothing, where
+// there is no terminal for it; the caller then prints plain lines instead.
+bool PlatformShowProgress(const char* text);
+
 // A monotonic 64-bit tick count and its frequency, fixed for the run.
 int64_t PlatformReadCounter();
 int64_t PlatformCounterFrequency();

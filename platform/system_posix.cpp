@@ -1,5 +1,7 @@
 // Where the process already has a terminal: standard output is the console, a message
 // box is a line on standard error, and the steady clock is the performance counter.
+#include <unistd.h>
+
 #include <chrono>
 
 #include "platform/status_line.h"
@@ -17,6 +19,13 @@ bool PlatformConsoleClosesWithProcess() {
 
 void PlatformShowMessageBox(const char* text, const char* caption) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
+}
+
+// The status line's terminal; printing to the console takes the line off.
+bool PlatformShowProgress(const char* text) {
+    static const bool bTerminal = isatty(STDERR_FILENO) != 0;
+    if (bTerminal) ShowStatusLine(text);
+    return bTerminal;
 }
 
 int64_t PlatformReadCounter() {

@@ -27,6 +27,13 @@ void PlatformShowMessageBox(const char* text, const char* caption) {
     MessageBoxA(nullptr, text, caption, MB_OK);
 }
 
+// The console that AllocConsole made is a terminal; the line is padded over the last.
+bool PlatformShowProgress(const char* text) {
+    std::fprintf(PlatformOpenConsole(), "\r%-79s\r%s", "", text);
+    std::fflush(stdout);
+    return true;
+}
+
 int64_t PlatformReadCounter() {
     LARGE_INTEGER cnt;
     QueryPerformanceCounter(&cnt);

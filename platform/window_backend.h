@@ -14,6 +14,9 @@ struct WindowBackend {
     void (*setWindowTitle)(PlatformWindow* window, const char* title);
     void (*drawPixels)(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& rows);
     void (*stop)();
+    void (*getClientSize)(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight);
+    void (*setClientSize)(PlatformWindow* window, int32_t width, int32_t height);
+    void (*getUsableClientSize)(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight);
     bool (*takeMessage)(PlatformMessage* message);
     bool (*isQuitMessage)(const PlatformMessage& message);
     void (*translateMessage)(const PlatformMessage& message);

@@ -11,6 +11,9 @@ namespace {
 
 constexpr uint32_t kQuitMessage = 1;
 constexpr std::chrono::milliseconds kStatusInterval(250);
+// What a common screen leaves usable; nothing is shown, so any fixed size serves.
+constexpr int32_t kUsableWidth = 1920;
+constexpr int32_t kUsableHeight = 1040;
 
 bool quitDelivered = false;
 std::chrono::steady_clock::time_point lastStatus;
@@ -19,6 +22,8 @@ bool statusShown = false;
 // Any distinct non-null address serves as the one window.
 struct PlatformWindowTag {
 } headlessWindow;
+int32_t clientWidth = 0;
+int32_t clientHeight = 0;
 
 bool Start() {
     CatchStopSignals();
@@ -26,7 +31,9 @@ bool Start() {
     return true;
 }
 
-PlatformWindow* CreateMainWindow(const char*, int32_t, int32_t) {
+PlatformWindow* CreateMainWindow(const char*, int32_t width, int32_t height) {
+    clientWidth = width;
+    clientHeight = height;
     return reinterpret_cast<PlatformWindow*>(&headlessWindow);
 }
 
@@ -51,6 +58,21 @@ void DrawPixels(PlatformWindow*, int32_t, int32_t, const PixelRows&) {}
 
 // The stop signals stay caught until the process ends.
 void Stop() {}
+
+void GetClientSize(PlatformWindow*, int32_t* pWidth, int32_t* pHeight) {
+    *pWidth = clientWidth;
+    *pHeight = clientHeight;
+}
+
+void SetClientSize(PlatformWindow*, int32_t width, int32_t height) {
+    clientWidth = width;
+    clientHeight = height;
+}
+
+void GetUsableClientSize(PlatformWindow*, int32_t* pWidth, int32_t* pHeight) {
+    *pWidth = kUsableWidth;
+    *pHeight = kUsableHeight;
+}
 
 bool TakeMessage(PlatformMessage* message) {
     if (!StopSignalled() || quitDelivered) {
@@ -82,6 +104,9 @@ const WindowBackend kHeadlessBackend = {
     SetWindowTitle,
     DrawPixels,
     Stop,
+    GetClientSize,
+    SetClientSize,
+    GetUsableClientSize,
     TakeMessage,
     IsQuitMessage,
     TranslateTakenMessage,

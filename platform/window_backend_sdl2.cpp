@@ -3,6 +3,7 @@
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -117,6 +118,65 @@ void Stop() {
     SDL_Quit();
 }
 
+void GetClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
+    *pWidth = *pHeight = 0;
+    if (window != nullptr) {
+        SDL_GetWindowSize(ToSdl(window), pWidth, pHeight);
+    }
+}
+
+struct Borders {
+    int top = 0, left = 0, bottom = 0, right = 0;
+};
+
+// The usable part of the window's screen, and the window's frame. The frame is known
+// once a window manager has framed the window; until then, and without one, there is
+// none.
+bool UsableArea(SDL_Window* window, SDL_Rect* pUsable, Borders* pBorders) {
+    const int display = SDL_GetWindowDisplayIndex(window);
+    if (display < 0 || SDL_GetDisplayUsableBounds(display, pUsable) != 0) {
+        return false;
+    }
+    Borders& b = *pBorders;
+    if (SDL_GetWindowBordersSize(window, &b.top, &b.left, &b.bottom, &b.right) != 0) {
+        b = Borders{};
+    }
+    return true;
+}
+
+// The window surface follows the new size when it is next asked for. A window that
+// grew past an edge of the usable area moves back onto it.
+void SetClientSize(PlatformWindow* window, int32_t width, int32_t height) {
+    if (window == nullptr) {
+        return;
+    }
+    SDL_SetWindowSize(ToSdl(window), width, height);
+    SDL_Rect usable{};
+    Borders b;
+    if (!UsableArea(ToSdl(window), &usable, &b)) {
+        return;
+    }
+    int x = 0;
+    int y = 0;
+    SDL_GetWindowPosition(ToSdl(window), &x, &y);
+    const int fitX = std::max(usable.x + b.left, std::min(x, usable.x + usable.w - b.right - width));
+    const int fitY = std::max(usable.y + b.top, std::min(y, usable.y + usable.h - b.bottom - height));
+    if (fitX != x || fitY != y) {
+        SDL_SetWindowPosition(ToSdl(window), fitX, fitY);
+    }
+}
+
+void GetUsableClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
+    *pWidth = *pHeight = 0;
+    SDL_Rect usable{};
+    Borders b;
+    if (window == nullptr || !UsableArea(ToSdl(window), &usable, &b)) {
+        return;
+    }
+    *pWidth = std::max(usable.w - b.left - b.right, 0);
+    *pHeight = std::max(usable.h - b.top - b.bottom, 0);
+}
+
 bool TakeMessage(PlatformMessage* message) {
     if (StopSignalled() && !stopPosted) {
         SDL_Event quit{};
@@ -160,6 +220,19 @@ void DispatchTakenMessage(const PlatformMessage& message) {
 }  // namespace
 
 const WindowBackend kSdl2Backend = {
-    Start,      nullptr, CreateMainWindow, ShowMainWindow, DestroyMainWindow,     SetWindowTitle,
-    DrawPixels, Stop,    TakeMessage,      IsQuitMessage,  TranslateTakenMessage, DispatchTakenMessage,
+    Start,
+    nullptr,
+    CreateMainWindow,
+    ShowMainWindow,
+    DestroyMainWindow,
+    SetWindowTitle,
+    DrawPixels,
+    Stop,
+    GetClientSize,
+    SetClientSize,
+    GetUsableClientSize,
+    TakeMessage,
+    IsQuitMessage,
+    TranslateTakenMessage,
+    DispatchTakenMessage,
 };

@@ -1,8 +1,10 @@
 // The Windows window system: one window class, a window procedure that only turns
 // the window's destruction into the quit message, and GDI for drawing.
 #define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -114,6 +116,69 @@ void DrawPixels(PlatformWindow* window, int32_t x, int32_t y, const PixelRows& r
 
 void Stop() {}
 
+void GetClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
+    RECT client = {};
+    if (window == nullptr || GetClientRect(ToHwnd(window), &client) == 0) {
+        *pWidth = *pHeight = 0;
+        return;
+    }
+    *pWidth = client.right - client.left;
+    *pHeight = client.bottom - client.top;
+}
+
+// How much the window's frame (borders, title bar) adds to a client area.
+SIZE FrameSize(HWND hWnd) {
+    RECT frame = {0, 0, 0, 0};
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(hWnd, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(hWnd, GWL_EXSTYLE));
+    if (AdjustWindowRectEx(&frame, style, FALSE, exStyle) == 0) {
+        return SIZE{0, 0};
+    }
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// The work area of the monitor the window is on, or of the primary one.
+bool WorkArea(HWND hWnd, RECT* pWork) {
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromWindow(hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor) != 0) {
+        *pWork = monitor.rcWork;
+        return true;
+    }
+    return SystemParametersInfoA(SPI_GETWORKAREA, 0, pWork, 0) != 0;
+}
+
+// A window that grew past an edge of the work area moves back onto it.
+void SetClientSize(PlatformWindow* window, int32_t width, int32_t height) {
+    if (window == nullptr) {
+        return;
+    }
+    const HWND hWnd = ToHwnd(window);
+    const SIZE frame = FrameSize(hWnd);
+    const int outerWidth = width + frame.cx;
+    const int outerHeight = height + frame.cy;
+    RECT place = {};
+    RECT work = {};
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (GetWindowRect(hWnd, &place) == 0 || !WorkArea(hWnd, &work)) {
+        flags |= SWP_NOMOVE;
+    }
+    const LONG left = std::max(work.left, std::min(place.left, work.right - outerWidth));
+    const LONG top = std::max(work.top, std::min(place.top, work.bottom - outerHeight));
+    SetWindowPos(hWnd, nullptr, left, top, outerWidth, outerHeight, flags);
+}
+
+void GetUsableClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeight) {
+    *pWidth = *pHeight = 0;
+    RECT work = {};
+    if (window == nullptr || !WorkArea(ToHwnd(window), &work)) {
+        return;
+    }
+    const SIZE frame = FrameSize(ToHwnd(window));
+    *pWidth = std::max<LONG>(work.right - work.left - frame.cx, 0);
+    *pHeight = std::max<LONG>(work.bottom - work.top - frame.cy, 0);
+}
+
 bool TakeMessage(PlatformMessage* message) {
     MSG msg;
     if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) == 0) {
@@ -141,6 +206,19 @@ void DispatchTakenMessage(const PlatformMessage& message) {
 }  // namespace
 
 const WindowBackend kWin32Backend = {
-    Start,      nullptr, CreateMainWindow, ShowMainWindow, DestroyMainWindow,     SetWindowTitle,
-    DrawPixels, Stop,    TakeMessage,      IsQuitMessage,  TranslateTakenMessage, DispatchTakenMessage,
+    Start,
+    nullptr,
+    CreateMainWindow,
+    ShowMainWindow,
+    DestroyMainWindow,
+    SetWindowTitle,
+    DrawPixels,
+    Stop,
+    GetClientSize,
+    SetClientSize,
+    GetUsableClientSize,
+    TakeMessage,
+    IsQuitMessage,
+    TranslateTakenMessage,
+    DispatchTakenMessage,
 };

@@ -10,19 +10,22 @@ case "${1:-all}" in
   *) echo "usage: $0 [demo|all]" >&2; exit 2 ;;
 esac
 
-# The program: compiler and build tool, OpenCL headers, loader and runtime, SDL2.
+# The program: compiler and build tool, OpenCL headers, loader and runtime, SDL2, and
+# the PNG and JPEG decoder (a header, compiled into the Windows build as well).
 packages=(
   cmake make g++
   ocl-icd-opencl-dev opencl-headers opencl-clhpp-headers pocl-opencl-icd
-  libsdl2-dev
+  libsdl2-dev libstb-dev
 )
-# The tests, benchmarks, fuzz targets, and the Windows cross build run under Wine.
-# libclang-rt-dev follows the default clang.
+# The tests, benchmarks (libpng and libjpeg-turbo are the decode benchmark's peers),
+# fuzz targets, and the Windows cross build run under Wine.
+# libclang-rt-dev follows the default clang; python3-meshio reads korrdepth's point
+# clouds back in the tests, as a reader that is not the project's own.
 if [ "${1:-all}" = all ]; then
   packages+=(
     clang libclang-rt-dev
-    libx11-dev libgtest-dev libbenchmark-dev libpng-dev
-    xvfb xauth xdotool imagemagick
+    libx11-dev libgtest-dev libbenchmark-dev libpng-dev libjpeg-dev
+    xvfb xauth xdotool imagemagick python3-meshio
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 x11-utils
   )
 fi

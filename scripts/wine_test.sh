@@ -7,6 +7,9 @@
 #     corner of its client area;
 #   - the close request that a window manager sends ends the program with exit code 0;
 #   - depth.bmp is byte for byte what the Linux program writes for the same pair;
+#   - korrdepth.exe reads a PNG pair (the sample pair, converted here by ImageMagick:
+#     the left view 8-bit, the right one 16-bit) to the Linux korrdepth's PFM, byte
+#     for byte;
 #   - log.txt of the build with the log-file sink on holds the Linux program's report;
 #   - a failed setup shows its reason in a message box, and the program ends once the
 #     box is closed.
@@ -33,7 +36,7 @@ build="$root/build-win"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 close_window="$linux_build/tests/x11_close_window"
-for tool in "$wine" "$wineserver" "$linux_build/korrapp" "$close_window"; do
+for tool in "$wine" "$wineserver" "$linux_build/korrapp" "$linux_build/korrdepth" "$close_window"; do
   if [ ! -x "$tool" ]; then
     echo "wine_test.sh: $tool is missing: run scripts/install_deps.sh and build $linux_build" >&2
     exit 1
@@ -190,6 +193,25 @@ else
   cat "$run.console"
 fi
 check "depth.bmp is byte for byte the Linux program's" cmp "$run/depth.bmp" "$reference/depth.bmp"
+
+# --- korrdepth on a PNG pair ---
+png_pair() {  # png_pair FOLDER: the sample pair as PNG files, beside stereo.cl
+  convert "$build/run/im2.bmp" -depth 8 "png:$1/left.png" &&
+    convert "$build/run/im6.bmp" -depth 16 "png:$1/right.png"
+}
+depth_arguments=(--once --left left.png --right right.png --pfm out.pfm)
+png_reference="$(run_folder pnglinux stereo.cl)"
+png_pair "$png_reference"
+(cd "$png_reference" && SDL_VIDEODRIVER=no-such-driver exec "$linux_build/korrdepth" "${depth_arguments[@]}") \
+  >"$png_reference.console" 2>&1 || true
+png_run="$(run_folder pngrun stereo.cl)"
+png_pair "$png_run"
+(cd "$png_run" && exec timeout 120 "$wine" "$build/korrdepth.exe" "${depth_arguments[@]}") >"$png_run.console" 2>&1 ||
+  cat "$png_run.console"
+png_pfm_same() {
+  test -s "$png_reference/out.pfm" && cmp "$png_run/out.pfm" "$png_reference/out.pfm"
+}
+check "korrdepth.exe reads a PNG pair to the Linux korrdepth's PFM, byte for byte" png_pfm_same
 
 # --- the report, through the log-file sink ---
 logrun="$(run_folder logrun "${pair[@]}")"

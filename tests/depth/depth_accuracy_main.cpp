@@ -1,6 +1,7 @@
-// Prints how far korrdepth's matcher is from the truth, pair by pair: the share of
-// bad pixels (off by more than 1.0, every pixel with known truth counted) and the
-// device time of a match. Run it where stereo.cl is, e.g. build/run:
+// Prints how far korrdepth's matcher is from the truth, pair by pair: the scores over
+// all pixels with truth and over the visible ones (bad-0.5, 1, 2 and 4, D1, mean and
+// root-mean-square error, share estimated), and the time of a match. Run it where
+// stereo.cl is, e.g. build/run:
 //   ../tests/depth_accuracy [--kernels] [--pictures DIR] [--only NAME]
 // --pictures writes, per pair, the colour map and a map of the bad pixels (red).
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "depth/disparity_scores.h"
 #include "depth/stereo_matcher.h"
 #include "imageio/image_files.h"
 #include "tests/support/disparity_truth.h"
@@ -22,24 +24,25 @@ namespace {
 
 constexpr int kRepeats = 10;
 
-struct Score {
-    double badPercent = 100.0;
-    double milliseconds = 0.0;     // wall clock
-    double cpuMilliseconds = 0.0;  // processor time of all threads
-};
-
 struct Options {
     bool printKernels = false;
     std::string pictureDir;
     std::string only;  // one pair by name, or all
 };
 
+struct Views {
+    const unsigned char* left;
+    const unsigned char* right;
+    int32_t width;
+    int32_t height;
+};
+
 void SavePictures(const std::string& dir, const std::string& name, const DisparityResult& result,
-                  const DisparityMap& truth) {
+                  const TruthMap& truth) {
     std::vector<unsigned char> errors(result.vColour.size());
     for (size_t i = 0; i < result.vDisparity.size(); ++i) {
-        const bool known = truth.values[i] != 0.0f;
-        const bool bad = known && !(std::fabs(result.vDisparity[i] - truth.values[i]) <= 1.0f);
+        const bool known = std::isfinite(truth.vDisparity[i]);
+        const bool bad = known && !(std::fabs(result.vDisparity[i] - truth.vDisparity[i]) <= 1.0f);
         const unsigned char grey = result.vGrey[3 * i];
         errors[3 * i] = bad ? 0 : known ? grey / 2 : 255;
         errors[3 * i + 1] = bad ? 0 : known ? grey / 2 : 0;
@@ -50,19 +53,21 @@ void SavePictures(const std::string& dir, const std::string& name, const Dispari
     SaveBmpFromRgb((dir + "/" + name + "_errors.bmp").c_str(), errors.data(), result.iWidth, result.iHeight);
 }
 
-Score Measure(StereoMatcher& matcher, const std::string& name, const unsigned char* left,
-              const unsigned char* right, int32_t width, int32_t height, const DisparityMap& truth,
-              const Options& options) {
-    Score score;
+// The scores of the pair's last match; the fastest of a few matches, per kernel too,
+// since other processes on the machine only add time.
+DisparityScores Measure(StereoMatcher& matcher, const std::string& name, const Views& views,
+                        const TruthMap& truth, const Options& options) {
     DisparityResult result;
-    if (!matcher.Match(left, right, width, height, &result)) return score;  // also compiles and warms up
-    // The fastest of a few runs, per kernel too: other processes on the machine only add time.
+    if (!matcher.Match(views.left, views.right, views.width, views.height, &result)) {  // also warms up
+        std::printf("%s: %s\n", name.c_str(), matcher.LastError().c_str());
+        return DisparityScores();
+    }
     std::map<std::string, KernelTime> fastestKernels;
     double best = 1e30;
     const std::clock_t cpuStart = std::clock();
     for (int i = 0; i < kRepeats; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        matcher.Match(left, right, width, height, &result);
+        matcher.Match(views.left, views.right, views.width, views.height, &result);
         const auto end = std::chrono::steady_clock::now();
         best = std::min(best, std::chrono::duration<double, std::milli>(end - start).count());
         for (const KernelTime& time : matcher.LastKernelTimes()) {
@@ -72,9 +77,12 @@ Score Measure(StereoMatcher& matcher, const std::string& name, const unsigned ch
             }
         }
     }
-    score.cpuMilliseconds = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC / kRepeats;
-    score.milliseconds = best;
-    score.badPercent = BadPixelPercent(truth, result.vDisparity);
+    const double cpu = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC / kRepeats;
+    const DisparityScores scores = ScoreDisparity(result.vDisparity.data(), truth);
+    std::printf(
+        "%s: %d x %d, disparities 0 - %d, %.2f ms a match (fastest of %d), %.2f ms processor time\n%s",
+        name.c_str(), views.width, views.height, matcher.MaxDisparity(), best, kRepeats, cpu,
+        FormatScores(scores).c_str());
     if (!options.pictureDir.empty()) SavePictures(options.pictureDir, name, result, truth);
     if (options.printKernels) {
         std::printf("    %-18s %7.3f ms  (first kernel's start to last one's end, last match)\n", "(span)",
@@ -84,7 +92,14 @@ Score Measure(StereoMatcher& matcher, const std::string& name, const unsigned ch
                         time.iLaunches);
         }
     }
-    return score;
+    return scores;
+}
+
+// The matcher for this range, set up again when the range changes.
+bool UseRange(const ComputeDevice& device, StereoMatcher* pMatcher, int iMaxDisparity) {
+    if (pMatcher->MaxDisparity() == iMaxDisparity) return true;
+    *pMatcher = StereoMatcher();
+    return pMatcher->Init(device, iMaxDisparity);
 }
 
 }  // namespace
@@ -96,17 +111,17 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--pictures") == 0 && i + 1 < argc) options.pictureDir = argv[++i];
         if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) options.only = argv[++i];
     }
+    const auto wanted = [&](const std::string& name) { return options.only.empty() || options.only == name; };
     ComputeDevice device;
     StereoMatcher matcher;
     std::printf("--- device setup ---\n");
     if (!InitComputeDevice(CL_QUEUE_PROFILING_ENABLE, &device) || !matcher.Init(device, 64)) return 1;
-    std::printf("--- pair       bad-1.0   fastest of %d matches, processor time per match ---\n", kRepeats);
 
     double sum = 0.0;
     int counted = 0;
     const std::filesystem::path data = SharedTestDataDir();
     for (const TruthPair& pair : MiddleburyPairs()) {
-        if (!options.only.empty() && options.only != pair.name) continue;
+        if (!wanted(pair.name)) continue;
         const std::filesystem::path dir = data / "middlebury" / pair.name;
         int32_t width = 0;
         int32_t height = 0;
@@ -116,23 +131,42 @@ int main(int argc, char** argv) {
             LoadBmpRgb((dir / "im6.bmp").string().c_str(), &width, &height));
         const DisparityMap truth = LoadTruth(dir / pair.truthFile, pair.scale);
         if (data.empty() || !left || !right || truth.values.empty()) {
-            std::printf("%-10s  (missing: %s)\n", pair.name.c_str(), SharedTestDataMissing().c_str());
+            std::printf("%s: skipped (%s)\n", pair.name.c_str(), SharedTestDataMissing().c_str());
             continue;
         }
-        const Score score =
-            Measure(matcher, pair.name, left.get(), right.get(), width, height, truth, options);
-        std::printf("%-10s  %6.2f %%   %7.2f ms  %7.2f ms\n", pair.name.c_str(), score.badPercent,
-                    score.milliseconds, score.cpuMilliseconds);
-        sum += score.badPercent;
+        if (!UseRange(device, &matcher, 64)) return 1;
+        sum +=
+            Measure(matcher, pair.name, {left.get(), right.get(), width, height}, ToTruthMap(truth), options)
+                .all.dBadPercent[1];
         ++counted;
     }
-    if (counted > 0) std::printf("%-10s  %6.2f %%\n", "mean", sum / counted);
+    if (counted > 0) std::printf("mean bad-1 of the %d: %.2f %%\n", counted, sum / counted);
 
-    if (!options.only.empty() && options.only != "sample") return 0;
-    const StereoSample sample = GenerateSampleScene();
-    const Score score = Measure(matcher, "sample", sample.left.data(), sample.right.data(), sample.width,
-                                sample.height, SampleTruth(sample), options);
-    std::printf("%-10s  %6.2f %%   %7.2f ms  %7.2f ms\n", "sample", score.badPercent, score.milliseconds,
-                score.cpuMilliseconds);
+    if (wanted("sample")) {
+        const StereoSample sample = GenerateSampleScene();
+        if (!UseRange(device, &matcher, 64)) return 1;
+        Measure(matcher, "sample", {sample.left.data(), sample.right.data(), sample.width, sample.height},
+                ToTruthMap(SampleTruth(sample)), options);
+    }
+
+    for (const ModernPair& pair : ModernPairs()) {
+        if (!wanted(pair.name)) continue;
+        ViewPair views;
+        TruthMap truth;
+        int maxDisparity = 0;
+        const std::string missing = LoadModernPair(pair, &views, &truth, &maxDisparity);
+        if (!missing.empty()) {
+            std::printf("%s: skipped (%s)\n", pair.name.c_str(), missing.c_str());
+            continue;
+        }
+        if (maxDisparity > kMaxMaxDisparity) {
+            std::printf("%s: skipped (disparities up to %d, beyond the matcher's %d)\n", pair.name.c_str(),
+                        maxDisparity, kMaxMaxDisparity);
+            continue;
+        }
+        if (!UseRange(device, &matcher, maxDisparity)) return 1;
+        Measure(matcher, pair.name, {views.pLeft.get(), views.pRight.get(), views.iWidth, views.iHeight},
+                truth, options);
+    }
     return 0;
 }

@@ -4,14 +4,22 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
+#include <sstream>
+#include <tuple>
 
+#include "depth/calibration.h"
+#include "depth/stereo_matcher.h"
 #include "depth/view_pair.h"
 #include "imageio/image_files.h"
+#include "imageio/pfm_file.h"
+#include "imageio/sample_image.h"
 #include "tests/support/child_process.h"
 #include "tests/support/disparity_truth.h"
 #include "tests/support/frame_fixture.h"
+#include "tests/support/imagemagick.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_data.h"
 #include "tools/sample_pair_files.h"
@@ -21,6 +29,13 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
+
+// The start of a line of scores: the set and its count of pixels.
+std::string ScoresLine(const char* set, int64_t pixels) {
+    char line[64];
+    std::snprintf(line, sizeof line, "\n%-8s %8lld ", set, static_cast<long long>(pixels));
+    return line;
+}
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t n = 0;
@@ -89,7 +104,23 @@ TEST_F(KorrDepthProcess, CommandLineHelpAndMistakes) {
         {{"--help"}, 0, "usage: korrdepth [--once]", ""},
         {{"--once", "-h"}, 0, "usage: korrdepth [--once]", ""},
         {{"--bogus"}, 2, "", "korrdepth: unknown argument '--bogus'\nusage: korrdepth"},
-        {{"im2.bmp"}, 2, "", "unknown argument 'im2.bmp'"},
+        {{"--version"}, 0, "korrdepth " KORRAPP_VERSION "\n", ""},
+        {{"scene", "other"}, 2, "", "unknown argument 'other'"},
+        {{"--kitti", "in"}, 2, "", "--kitti needs two values"},
+        {{"--kitti", "in", "out", "--pfm", "x.pfm"}, 2, "", "--pfm does not go with --kitti"},
+        {{"--kitti", "in", "out", "scene"}, 2, "", "a scene folder does not go with --kitti"},
+        {{"scene", "--left", "l.png"}, 2, "", "--left does not go with a scene folder"},
+        {{"--ply", "c.ply"},
+         2,
+         "",
+         "--ply needs a camera: --focal and --baseline, or a scene folder's calib.txt"},
+        {{"--focal", "500", "--depth", "d.pfm"}, 2, "", "--focal and --baseline come together"},
+        {{"--focal", "0", "--baseline", "100"}, 2, "", "--focal must be a positive number, not '0'"},
+        {{"--truth-mask", "m.png"}, 2, "", "--truth-mask needs --truth"},
+        {{"--truth", "t.pfm", "--truth-scale", "x"},
+         2,
+         "",
+         "--truth-scale must be a positive number, not 'x'"},
         {{"--max-disparity"}, 2, "", "--max-disparity needs a value"},
         {{"--left", ""}, 2, "", "--left needs a value"},
         {{"--max-disparity", "0"}, 2, "", "--max-disparity must be a whole number from 1 to 120, not '0'"},
@@ -131,7 +162,7 @@ TEST_F(KorrDepthProcess, AnOutputNamingAViewIsRefused) {
         once.insert(once.end(), arguments.begin(), arguments.end());
         const std::string what = testing::PrintToString(once);
         EXPECT_EQ(Run(once), 2) << what << "\n" << Stdout();
-        EXPECT_NE(Stderr().find("would replace the view"), std::string::npos) << what << "\n" << Stderr();
+        EXPECT_NE(Stderr().find("would replace the input"), std::string::npos) << what << "\n" << Stderr();
         EXPECT_NE(Stderr().find("usage: korrdepth"), std::string::npos) << what;
         EXPECT_EQ(Stdout(), "") << what << ": nothing was set up";
         EXPECT_EQ(ReadFileBytes(file("im2.bmp")), left) << what;
@@ -143,7 +174,7 @@ TEST_F(KorrDepthProcess, AnOutputNamingAViewIsRefused) {
     }
 }
 
-TEST_F(KorrDepthProcess, OnceOnTheSamplePairWritesTheGreyBmpAndThePfmFromBmpOrPpmViews) {
+TEST_F(KorrDepthProcess, OnceOnTheSamplePairWritesTheGreyBmpAndThePfmFromBmpPpmOrPngViews) {
     LayOutSample();
     ASSERT_EQ(Run({"--once", "--output", "estimate.bmp", "--pfm", "estimate.pfm"}), 0)
         << Stdout() << Stderr();
@@ -184,6 +215,14 @@ TEST_F(KorrDepthProcess, OnceOnTheSamplePairWritesTheGreyBmpAndThePfmFromBmpOrPp
     ASSERT_EQ(Run({"--once", "--left", "left.bmp", "--right", "right.img", "--pfm", "from-ppm.pfm"}), 0)
         << Stdout();
     EXPECT_EQ(ReadFileBytes(file("from-ppm.pfm")), ReadFileBytes(file("estimate.pfm")));
+
+    // So do PNG views; 16-bit samples that are 257 times an 8-bit one round back to it.
+    if (!HaveImageMagick()) GTEST_SKIP() << ImageMagickMissing();
+    ASSERT_TRUE(Convert(Quoted(file("im2.bmp")) + " -depth 8 png:" + Quoted(file("left.png"))));
+    ASSERT_TRUE(Convert(Quoted(file("im6.bmp")) + " -depth 16 png:" + Quoted(file("right.png"))));
+    ASSERT_EQ(Run({"--once", "--left", "left.png", "--right", "right.png", "--pfm", "from-png.pfm"}), 0)
+        << Stdout();
+    EXPECT_EQ(ReadFileBytes(file("from-png.pfm")), ReadFileBytes(file("estimate.pfm")));
 }
 
 TEST_F(KorrDepthProcess, TheDisparitySearchedStopsAtTheMaximumGiven) {
@@ -232,7 +271,7 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
              WriteFileBytes((d / "im2.bmp").string(), {'h', 'i', '\n'});
          },
          {},
-         "Waiting for a usable stereo pair: im2.bmp is neither a BMP nor a binary PPM file\n"},
+         "Waiting for a usable stereo pair: im2.bmp is not a PNG, JPEG, BMP or binary PPM/PGM file\n"},
         {"no device code",
          [](const fs::path& d) { fs::remove(d / "stereo.cl"); },
          {},
@@ -380,6 +419,276 @@ TEST_F(KorrDepthProcess, HeadlessRunWaitsForAUsablePairThenWritesUntilStopped) {
     EXPECT_EQ(program->Wait(30s), std::optional<int>(0));
     EXPECT_EQ(Count(Stdout(), waiting), 1u) << "told once, not every frame\n" << Stdout();
     EXPECT_NE(Stderr().find("No display could be opened"), std::string::npos) << Stderr();
+}
+
+// A scene folder of the sample pair: PNG views, a calib.txt, the truth as PFM (unknown
+// along the left edge) and a mask that calls the top rows occluded.
+constexpr char kSampleCalibration[] =
+    "cam0=[500 0 200.5; 0 510 180; 0 0 1]\ndoffs=10\nbaseline=120\nndisp=64\n";
+
+void LayOutScene(const fs::path& scene) {
+    fs::create_directories(scene);
+    const StereoSample& sample = Sample();
+    ASSERT_EQ(WriteSamplePair(scene, sample), "");
+    ASSERT_TRUE(
+        Convert(Quoted((scene / "im2.bmp").string()) + " png:" + Quoted((scene / "im0.png").string())));
+    ASSERT_TRUE(
+        Convert(Quoted((scene / "im6.bmp").string()) + " png:" + Quoted((scene / "im1.png").string())));
+    WriteFileBytes(
+        (scene / "calib.txt").string(),
+        std::vector<unsigned char>(std::begin(kSampleCalibration), std::end(kSampleCalibration) - 1));
+    std::vector<float> truth(sample.disparity.begin(), sample.disparity.end());
+    std::vector<uint16_t> mask(truth.size(), 255 * 257);  // 8 bits once converted
+    for (int y = 0; y < sample.height; ++y) {
+        truth[static_cast<size_t>(y) * sample.width] = INFINITY;
+        if (y < 10) std::fill_n(mask.begin() + y * sample.width, sample.width, 128 * 257);
+    }
+    ASSERT_TRUE(
+        SavePfmGrey((scene / "disp0GT.pfm").string().c_str(), truth.data(), sample.width, sample.height));
+    ASSERT_EQ(WritePngGrey16((scene / "mask.png").string(), mask.data(), sample.width, sample.height), "");
+    ASSERT_TRUE(Convert(Quoted((scene / "mask.png").string()) +
+                        " -depth 8 png:" + Quoted((scene / "mask0nocc.png").string())));
+}
+
+// The vertices of a PLY as a reader other than the project's sees them: the count, then
+// "index x y z red green blue" for the vertices asked for. Empty where it is missing.
+std::string ForeignPlyVertices(const fs::path& ply, const std::vector<size_t>& indices) {
+    if (std::system("/usr/bin/python3 -c 'import meshio' 2>/dev/null") != 0) return std::string();
+    std::string list;
+    for (size_t i : indices) list += std::to_string(i) + ",";
+    const fs::path out = ply.parent_path() / "vertices.txt";
+    const std::string script =
+        "import meshio, sys\n"
+        "m = meshio.read(sys.argv[1])\n"
+        "c = [m.point_data[k].astype('uint8') for k in ('red', 'green', 'blue')]\n"
+        "print(len(m.points))\n"
+        "for i in [" +
+        list +
+        "]:\n"
+        "    print(i, *('%.9g' % v for v in m.points[i]), c[0][i], c[1][i], c[2][i])\n";
+    WriteFileBytes((ply.parent_path() / "read_ply.py").string(), {script.begin(), script.end()});
+    const std::string command = "/usr/bin/python3 " + Quoted((ply.parent_path() / "read_ply.py").string()) +
+                                " " + Quoted(ply.string()) + " > " + Quoted(out.string());
+    return std::system(command.c_str()) == 0 ? ReadFileText(out) : std::string();
+}
+
+TEST_F(KorrDepthProcess, ASceneFolderGivesMiddleburyNamedResultsScoresDepthAndAPointCloud) {
+    if (!HaveImageMagick()) GTEST_SKIP() << ImageMagickMissing();
+    fs::copy_file(StereoKernelSourceFile(), folder() / "stereo.cl");
+    LayOutScene(folder() / "scene");
+    ASSERT_EQ(Run({"--once", "scene", "--name", "mine", "--depth", "depth.pfm", "--ply", "cloud.ply"}), 0)
+        << Stdout();
+    EXPECT_EQ(NamesBesides(folder(), {"stereo.cl", "scene", "stdout.txt", "stderr.txt", "disp0mine.pfm",
+                                      "timemine.txt", "depth.pfm", "cloud.ply"}),
+              std::vector<std::string>());
+    const std::string out = Stdout();
+    EXPECT_NE(out.find("Scores against scene/disp0GT.pfm, visible pixels from scene/mask0nocc.png:\n"
+                       "pixels     count  bad-0.5"),
+              std::string::npos)
+        << out;
+    const int64_t known = static_cast<int64_t>(Sample().width - 1) * Sample().height;
+    EXPECT_NE(out.find(ScoresLine("all", known)), std::string::npos) << out;
+    EXPECT_NE(out.find(ScoresLine("visible", known - 10 * (Sample().width - 1))), std::string::npos) << out;
+    EXPECT_GT(std::stod(ReadFileText(folder() / "timemine.txt")), 0.0);
+
+    // Depth and points follow from the disparity and calib.txt, worked out here.
+    const DisparityMap disparity = LoadPfm(folder() / "disp0mine.pfm");
+    const DisparityMap depth = LoadPfm(folder() / "depth.pfm");
+    ASSERT_EQ(disparity.width, Sample().width);
+    ASSERT_EQ(depth.values.size(), disparity.values.size());
+    EXPECT_LE(BadPixelPercent(SampleTruth(Sample()), disparity.values), 2.0);
+    std::vector<size_t> pixelOfVertex;
+    for (size_t i = 0; i < disparity.values.size(); ++i) {
+        const float d = disparity.values[i];
+        const float z = std::isfinite(d) ? static_cast<float>(0.120 * 500 / (d + 10.0)) : INFINITY;
+        ASSERT_FLOAT_EQ(depth.values[i], z) << "pixel " << i;
+        if (std::isfinite(d)) pixelOfVertex.push_back(i);
+    }
+    const std::vector<size_t> checked = {0, pixelOfVertex.size() / 3, pixelOfVertex.size() - 1};
+    const std::string vertices = ForeignPlyVertices(folder() / "cloud.ply", checked);
+    if (vertices.empty()) GTEST_SKIP() << "python3-meshio is missing: the point cloud is not read back";
+    std::istringstream in(vertices);
+    size_t count = 0;
+    in >> count;
+    EXPECT_EQ(count, pixelOfVertex.size());
+    for (size_t vertex : checked) {
+        size_t index = 0;
+        double x = 0, y = 0, z = 0;
+        int rgb[3] = {};
+        in >> index >> x >> y >> z >> rgb[0] >> rgb[1] >> rgb[2];
+        ASSERT_TRUE(in) << vertices;
+        const size_t pixel = pixelOfVertex[vertex];
+        const double px = static_cast<double>(pixel % Sample().width);
+        const double py = static_cast<double>(pixel / Sample().width);
+        const double expectedZ = 0.120 * 500 / (disparity.values[pixel] + 10.0);
+        EXPECT_NEAR(z, expectedZ, 1e-6 * expectedZ) << "vertex " << vertex;
+        EXPECT_NEAR(x, (px - 200.5) * expectedZ / 500, 1e-5) << "vertex " << vertex;
+        EXPECT_NEAR(y, (py - 180) * expectedZ / 510, 1e-5) << "vertex " << vertex;
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(rgb[c], Sample().left[3 * pixel + 2 - c]) << "vertex " << vertex;
+    }
+}
+
+TEST_F(KorrDepthProcess, ASceneFolderThatCannotBeUsedIsOneLineAndWritesNothing) {
+    if (!HaveImageMagick()) GTEST_SKIP() << ImageMagickMissing();
+    fs::copy_file(StereoKernelSourceFile(), folder() / "stereo.cl");
+    const fs::path good = folder() / "good";
+    LayOutScene(good);
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> spoil;
+        std::string line;  // the last the program prints, after the scene's folder
+    };
+    const auto calibWith = [](const std::string& text) {
+        return [text](const fs::path& d) {
+            WriteFileBytes((d / "calib.txt").string(), {text.begin(), text.end()});
+        };
+    };
+    const std::string cam0 = "cam0=[500 0 200; 0 500 180; 0 0 1]\n";
+    const Case cases[] = {
+        {"no right view", [](const fs::path& d) { fs::remove(d / "im1.png"); },
+         "/im1.png is missing: a scene folder holds im0.png and im1.png\n"},
+        {"no calib.txt", [](const fs::path& d) { fs::remove(d / "calib.txt"); },
+         "/calib.txt cannot be opened\n"},
+        {"a malformed baseline", calibWith(cam0 + "doffs=1\nbaseline=12O\nndisp=64\n"),
+         "/calib.txt: baseline must be a positive number of millimetres, not '12O'\n"},
+        {"no ndisp", calibWith(cam0 + "doffs=1\nbaseline=120\n"), "/calib.txt: ndisp is missing\n"},
+        {"a range beyond the matcher", calibWith(cam0 + "doffs=1\nbaseline=120\nndisp=9999\n"),
+         "/calib.txt: ndisp 9999 asks for disparities up to 9998, but the matcher searches 1 to " +
+             std::to_string(kMaxMaxDisparity) + "; give --max-disparity to search less\n"},
+        {"a truth of another size",
+         [](const fs::path& d) {
+             const float value = 1.0f;
+             ASSERT_TRUE(SavePfmGrey((d / "disp0GT.pfm").string().c_str(), &value, 1, 1));
+         },
+         "/disp0GT.pfm is 1 x 1 pixels where the views are 450 x 375\n"},
+        {"a mask of another size",
+         [](const fs::path& d) {
+             ASSERT_TRUE(
+                 Convert("-size 2x2 xc:white -depth 8 png:" + Quoted((d / "mask0nocc.png").string())));
+         },
+         "/mask0nocc.png is 2 x 2 pixels where the truth is 450 x 375\n"},
+    };
+    for (const Case& c : cases) {
+        const fs::path scene = folder() / c.what;
+        fs::copy(good, scene, fs::copy_options::recursive);
+        c.spoil(scene);
+        EXPECT_EQ(Run({"--once", c.what}), 1) << c.what;
+        const std::string out = Stdout();
+        const std::string line = c.what + c.line;
+        EXPECT_TRUE(out.size() >= line.size() &&
+                    out.compare(out.size() - line.size(), line.size(), line) == 0)
+            << c.what << ": the output does not end with\n"
+            << line << "but reads\n"
+            << out;
+        EXPECT_FALSE(fs::exists(folder() / "disp0korrdepth.pfm")) << c.what;
+        EXPECT_FALSE(fs::exists(folder() / "timekorrdepth.txt")) << c.what;
+    }
+    // An output that names an input, the truth included, is refused with the usage
+    // before anything runs.
+    const std::vector<unsigned char> truth = ReadFileBytes((good / "disp0GT.pfm").string());
+    fs::create_symlink(good / "im0.png", folder() / "link.png");
+    for (const auto& [option, output, input] : {std::tuple{"--pfm", "good/disp0GT.pfm", "good/disp0GT.pfm"},
+                                                std::tuple{"--ply", "link.png", "good/im0.png"}}) {
+        EXPECT_EQ(Run({"--once", "good", option, output}), 2) << option;
+        const std::string line = std::string("korrdepth: the output ") + output + " would replace the input " +
+                                 input + "; nothing was written\n";
+        EXPECT_EQ(Stderr().rfind(line, 0), 0u) << Stderr();
+        EXPECT_EQ(Stdout().find("Successfull creation context"), std::string::npos) << Stdout();
+    }
+    EXPECT_EQ(ReadFileBytes((good / "disp0GT.pfm").string()), truth);
+}
+
+TEST_F(KorrDepthProcess, AKittiFolderIsWrittenPairByPairAsSubmittedAndFailedPairsAreSkipped) {
+    if (!HaveImageMagick()) GTEST_SKIP() << ImageMagickMissing();
+    fs::copy_file(StereoKernelSourceFile(), folder() / "stereo.cl");
+    const fs::path kitti = folder() / "kitti";
+    for (const char* sub : {"image_2", "image_3", "disp_occ_0", "disp_noc_0"})
+        fs::create_directories(kitti / sub);
+    ASSERT_EQ(WriteSamplePair(folder(), Sample()), "");
+    for (const char* name : {"000000_10.png", "000001_10.png"}) {
+        ASSERT_TRUE(Convert(Quoted(file("im2.bmp")) + " png:" + Quoted((kitti / "image_2" / name).string())));
+        ASSERT_TRUE(Convert(Quoted(file("im6.bmp")) + " png:" + Quoted((kitti / "image_3" / name).string())));
+    }
+    WriteFileBytes((kitti / "image_2" / "000002_10.png").string(), {'n', 'o'});
+    fs::copy_file(kitti / "image_3" / "000000_10.png", kitti / "image_3" / "000002_10.png");
+    // Truth for the first pair only, and none for the visible set along the top rows.
+    std::vector<uint16_t> truth(Sample().disparity.size());
+    for (size_t i = 0; i < truth.size(); ++i) truth[i] = static_cast<uint16_t>(Sample().disparity[i] * 256);
+    ASSERT_EQ(WritePngGrey16((kitti / "disp_occ_0" / "000000_10.png").string(), truth.data(), Sample().width,
+                             Sample().height),
+              "");
+    std::fill_n(truth.begin(), 10 * Sample().width, uint16_t{0});
+    ASSERT_EQ(WritePngGrey16((kitti / "disp_noc_0" / "000000_10.png").string(), truth.data(), Sample().width,
+                             Sample().height),
+              "");
+
+    EXPECT_EQ(Run({"--kitti", "kitti", "out", "--max-disparity", "63"}), 1) << Stdout();
+    const std::string out = Stdout();
+    for (const std::string& line : std::vector<std::string>{
+             "\nSkipped 000002_10.png: kitti/image_2/000002_10.png ", "\n000000_10.png  ", " % (visible)\n",
+             "\n000001_10.png  ",
+             "\n2 of 3 pairs written to out/disp_0\nMean scores over 1 pairs with truth:\n",
+             ScoresLine("all", 168750), ScoresLine("visible", 164250)}) {
+        EXPECT_NE(out.find(line), std::string::npos) << line << " is not in\n" << out;
+    }
+    EXPECT_EQ(NamesBesides(folder() / "out" / "disp_0", {"000000_10.png", "000001_10.png"}),
+              std::vector<std::string>());
+    SampleImage written;
+    ASSERT_EQ(ReadSampleImage((folder() / "out" / "disp_0" / "000001_10.png").string(), &written), "");
+    ASSERT_EQ(written.iBitDepth, 16);
+    ASSERT_EQ(written.iChannels, 1);
+    ASSERT_EQ(written.iWidth, Sample().width);
+    // Disparity x 256, as the same match writes it to a PFM; 0 only where it has none.
+    ASSERT_EQ(Run({"--once", "--left", "im2.bmp", "--right", "im6.bmp", "--max-disparity", "63", "--pfm",
+                   "same.pfm"}),
+              0);
+    const DisparityMap same = LoadPfm(folder() / "same.pfm");
+    ASSERT_EQ(same.values.size(), written.vSamples.size());
+    size_t wrong = 0;
+    for (size_t i = 0; i < same.values.size(); ++i) {
+        const float d = same.values[i];
+        wrong += written.vSamples[i] != (std::isfinite(d) ? std::max(1L, std::lround(d * 256.0f)) : 0L);
+    }
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_LE(BadPixelPercent(SampleTruth(Sample()), same.values), 2.0);
+
+    // With every pair good the run succeeds.
+    fs::remove(kitti / "image_2" / "000002_10.png");
+    EXPECT_EQ(Run({"--kitti", "kitti", "out", "--max-disparity", "63"}), 0) << Stdout();
+    EXPECT_EQ(Run({"--kitti", "out", "out2"}), 1);
+    EXPECT_NE(Stdout().find("out holds neither image_2 and image_3 (KITTI 2015) nor colored_0 and colored_1"),
+              std::string::npos)
+        << Stdout();
+}
+
+TEST_F(KorrDepthProcess, TheModernPairsAreScored) {
+    fs::copy_file(StereoKernelSourceFile(), folder() / "stereo.cl");
+    const fs::path data = SharedTestDataDir() / "stereo-modern";
+    if (SharedTestDataDir().empty()) GTEST_SKIP() << SharedTestDataMissing();
+    if (!fs::is_directory(data)) GTEST_SKIP() << "no stereo-modern pairs in the shared test data";
+    const fs::path scene = data / "middlebury2014-Q" / "Adirondack";
+    ASSERT_EQ(Run({"--once", scene.string(), "--ply", "cloud.ply"}), 0) << Stdout();
+    const std::string scores = Stdout().substr(Stdout().find("\nvisible ") + 1);
+    std::istringstream visible(scores);
+    std::string name;
+    double pixels = 0, bad05 = 0, bad1 = 0;
+    visible >> name >> pixels >> bad05;
+    visible.ignore(1) >> bad1;
+    std::cout << "Adirondack: " << bad1 << " % of the visible pixels bad (error over 1)\n";
+    EXPECT_LE(bad1, 12.0) << scores;
+    EXPECT_TRUE(fs::exists(folder() / "disp0korrdepth.pfm"));
+
+    const std::string range = std::to_string(std::min(191, kMaxMaxDisparity));
+    ASSERT_EQ(Run({"--kitti", (data / "kitti2015" / "training").string(), "out", "--max-disparity", range}),
+              0)
+        << Stdout();
+    const std::string out = Stdout();
+    const size_t at = out.find(" D1 ");
+    ASSERT_NE(at, std::string::npos) << out;
+    const double d1 = std::stod(out.substr(at + 4));
+    std::cout << "KITTI 000000_10: D1 " << d1 << " % of the pixels with truth\n";
+    EXPECT_LE(d1, 15.0) << out;
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 // project's sample pair and small synthetic ones.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
 #include "compute/init_opencl.h"
+#include "depth/disparity_colour_map.h"
 #include "depth/stereo_matcher.h"
 #include "tests/support/disparity_truth.h"
 #include "tests/support/temp_dir.h"
@@ -103,10 +105,21 @@ std::unique_ptr<ComputeDevice> StereoMatcherTest::device_;
 std::unique_ptr<StereoMatcher> StereoMatcherTest::matcher_;
 bool StereoMatcherTest::ready_ = false;
 
-TEST_F(StereoMatcherTest, TheSamplePairIsAtMostTwoPercentBad) {
+// The window's bar computes the device's colour map on the host; they must agree.
+TEST_F(StereoMatcherTest, TheSamplePairIsAtMostTwoPercentBadAndColouredAsTheBarIs) {
     const StereoSample sample = GenerateSampleScene();
     const DisparityResult result = Match(sample.left, sample.right, sample.width, sample.height);
     EXPECT_LE(BadPixelPercent(SampleTruth(sample), result.vDisparity), 2.0);
+    ASSERT_EQ(result.vColour.size(), result.vDisparity.size() * 3);
+    int differing = 0;
+    for (size_t p = 0; p < result.vDisparity.size(); ++p) {
+        unsigned char expected[3];
+        DisparityColour(result.vDisparity[p], kMaxDisparity, expected);
+        for (size_t c = 0; c < 3; ++c) {
+            differing += std::abs(result.vColour[3 * p + c] - expected[c]) > 1;  // rounding may differ
+        }
+    }
+    EXPECT_EQ(differing, 0) << "samples of the device's colour map that the host's map does not give";
 }
 
 TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySize) {

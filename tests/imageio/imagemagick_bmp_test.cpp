@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <set>
 #include <string>
@@ -11,6 +10,7 @@
 
 #include "imageio/image_files.h"
 #include "imageio/little_endian.h"
+#include "tests/support/imagemagick.h"
 #include "tests/support/temp_dir.h"
 #include "tools/sample_pair_files.h"
 #include "tools/sample_scene.h"
@@ -51,18 +51,6 @@ const Variant kVariants[] = {
     {"BMP", "-alpha copy -define bmp:subtype=ARGB4444", {4, 4, 4, 4}},
 };
 
-bool HaveImageMagick() {
-    return std::system("convert -version > /dev/null 2>&1") == 0;
-}
-
-bool Convert(const std::string& arguments) {
-    return std::system(("convert " + arguments + " > /dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Quoted(const std::string& path) {
-    return "'" + path + "'";
-}
-
 // Bits per pixel, and the compression of a Windows header (0 for an OS/2 one).
 std::pair<int, uint32_t> PixelFormat(const Bytes& file) {
     if (file.size() < 34) return {0, 0};
@@ -89,8 +77,7 @@ std::string Mismatch(const unsigned char* pixels, bool redFirst, const Bytes& re
 class ImageMagickBmp : public testing::Test {
 protected:
     void SetUp() override {
-        if (!HaveImageMagick())
-            GTEST_SKIP() << "ImageMagick's convert is not installed (scripts/install_deps.sh installs it)";
+        if (!HaveImageMagick()) GTEST_SKIP() << ImageMagickMissing();
         ASSERT_EQ(WriteSamplePair(dir.path(), GenerateSampleScene()), "");
     }
     TempDir dir;

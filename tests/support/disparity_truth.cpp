@@ -4,8 +4,12 @@
 #include <cstring>
 #include <fstream>
 
+#include "depth/calibration.h"
+#include "depth/truth_files.h"
 #include "imageio/image_files.h"
+#include "imageio/pfm_file.h"
 #include "tests/imageio/png_reference.h"
+#include "tests/support/test_data.h"
 #include "tools/sample_scene.h"
 
 namespace fs = std::filesystem;
@@ -68,26 +72,62 @@ DisparityMap LoadTruth(const fs::path& file, float scale) {
 }
 
 DisparityMap LoadPfm(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string magic;
-    int32_t width = 0;
-    int32_t height = 0;
-    double scale = 0.0;
-    in >> magic >> width >> height >> scale;
-    in.get();
-    if (!in || magic != "Pf" || scale >= 0.0 || width <= 0 || height <= 0) return DisparityMap();
-    std::vector<unsigned char> bytes(static_cast<size_t>(width) * height * 4);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!in || in.peek() != std::char_traits<char>::eof()) return DisparityMap();
-    DisparityMap map{width, height, std::vector<float>(static_cast<size_t>(width) * height)};
-    for (int32_t y = 0; y < height; ++y) {
-        for (int32_t x = 0; x < width; ++x) {
-            const unsigned char* b = &bytes[(static_cast<size_t>(height - 1 - y) * width + x) * 4];
-            const uint32_t bits = b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
-            std::memcpy(&map.values[static_cast<size_t>(y) * width + x], &bits, 4);
-        }
-    }
+    DisparityMap map;
+    if (!LoadPfmGrey(file.string(), &map.values, &map.width, &map.height).empty()) return DisparityMap();
     return map;
+}
+
+TruthMap ToTruthMap(const DisparityMap& map) {
+    TruthMap truth{map.width, map.height, map.values, {}};
+    for (float& value : truth.vDisparity) value = value == 0.0f ? INFINITY : value;
+    return truth;
+}
+
+const std::vector<ModernPair>& ModernPairs() {
+    static const std::vector<ModernPair> pairs = [] {
+        const fs::path data = SharedTestDataDir() / "stereo-modern";
+        std::vector<ModernPair> list;
+        for (const char* scene : {"Adirondack", "Jadeplant", "Motorcycle", "Playroom"}) {
+            const fs::path dir = data / "middlebury2014-Q" / scene;
+            list.push_back({scene,
+                            dir / "im0.png",
+                            dir / "im1.png",
+                            dir / "disp0GT.pfm",
+                            dir / "mask0nocc.png",
+                            {},
+                            dir / "calib.txt"});
+        }
+        const fs::path kitti = data / "kitti2015" / "training";
+        const fs::path name = "000000_10.png";
+        list.push_back({"kitti-000000",
+                        kitti / "image_2" / name,
+                        kitti / "image_3" / name,
+                        kitti / "disp_occ_0" / name,
+                        {},
+                        kitti / "disp_noc_0" / name,
+                        {}});
+        return list;
+    }();
+    return pairs;
+}
+
+std::string LoadModernPair(const ModernPair& pair, ViewPair* pViews, TruthMap* pTruth, int* piMaxDisparity) {
+    if (SharedTestDataDir().empty()) return SharedTestDataMissing();
+    *piMaxDisparity = 191;
+    if (!pair.calib.empty()) {
+        SceneCalibration calibration;
+        const std::string problem = ReadCalibration(pair.calib.string(), &calibration);
+        if (!problem.empty()) return problem;
+        *piMaxDisparity = calibration.iDisparityCount - 1;
+    }
+    std::string problem = ReadViewPair(pair.left.string(), pair.right.string(), pViews);
+    if (problem.empty()) {
+        problem = ReadPairTruth(pair.truth.string(), pair.mask.string(), 0.0, pViews->iWidth, pViews->iHeight,
+                                pTruth);
+    }
+    if (problem.empty() && !pair.visibleTruth.empty())
+        problem = ReadVisibleTruth(pair.visibleTruth.string(), pTruth);
+    return problem;
 }
 
 double BadPixelPercent(const DisparityMap& truth, const std::vector<float>& estimate, float threshold) {

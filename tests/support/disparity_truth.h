@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "depth/disparity_scores.h"
+#include "depth/view_pair.h"
+
 // Row 0 on top; 0 where the truth is unknown.
 struct DisparityMap {
     int32_t width = 0;
@@ -33,6 +36,24 @@ DisparityMap LoadTruth(const std::filesystem::path& file, float scale);
 // A little-endian PFM with one sample per pixel (as korrdepth writes), row 0 on top;
 // empty when the file is not one.
 DisparityMap LoadPfm(const std::filesystem::path& file);
+
+// The same map as the scorer takes it: not finite where unknown, no visible set.
+TruthMap ToTruthMap(const DisparityMap& map);
+
+// The shared data's modern pairs: four Middlebury 2014 scenes at quarter size, with
+// their range from calib.txt, and one KITTI 2015 pair, searched to 191.
+struct ModernPair {
+    std::string name;
+    std::filesystem::path left;
+    std::filesystem::path right;
+    std::filesystem::path truth;
+    std::filesystem::path mask;          // Middlebury's: 255 where visible; or none
+    std::filesystem::path visibleTruth;  // KITTI's truth of the visible pixels; or none
+    std::filesystem::path calib;         // where the range comes from; none for KITTI
+};
+const std::vector<ModernPair>& ModernPairs();
+// The views, the truth and the range; empty, or why the pair cannot be had.
+std::string LoadModernPair(const ModernPair& pair, ViewPair* pViews, TruthMap* pTruth, int* piMaxDisparity);
 
 // Of the pixels whose truth is known, the share whose estimate is missing (not
 // finite) or more than `threshold` pixels off, as a percentage.
