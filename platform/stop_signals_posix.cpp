@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -60,7 +61,13 @@ void CatchStopSignals() {
     bCaught = true;
     const sigset_t set = StopSignalSet();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread(WatchStopSignals).detach();
+    try {
+        std::thread(WatchStopSignals).detach();
+    } catch (const std::system_error&) {
+        // Blocked with no thread to take them, a stop would be lost; by default it ends
+        // the process at once.
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    }
 }
 
 bool StopSignalled() {
