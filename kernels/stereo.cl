@@ -90,6 +90,11 @@
 #error "the penalties do not fit the 16-bit sums"
 #endif
 
+// Helpers are always inlined: a 16-wide vector passed to a function that is not takes
+// a calling convention of its own on processors without 512-bit vectors, and the
+// compiler warns about every such call.
+#define HELPER static inline __attribute__((always_inline))
+
 // Vector types aligned like their elements: loads and stores through them are single
 // instructions, where vstoreN may become one store per element.
 typedef uchar16 __attribute__((aligned(1))) uchar16_any;
@@ -104,7 +109,7 @@ typedef ulong16 __attribute__((aligned(8))) ulong16_any;
 // Blocks of 16 pixels. A block that reaches past the side of the picture reads the
 // edge pixels instead, and writes only what lies inside.
 
-static inline uchar16 LoadUchar16(__global const uchar* row, int x, int width)
+HELPER uchar16 LoadUchar16(__global const uchar* row, int x, int width)
 {
     if (x >= 0 && x + BLOCK <= width) {
         return *(__global const uchar16_any*)(row + x);
@@ -116,7 +121,7 @@ static inline uchar16 LoadUchar16(__global const uchar* row, int x, int width)
     return *(uchar16_any*)v;
 }
 
-static inline float16 LoadFloat16(__global const float* row, int x, int width)
+HELPER float16 LoadFloat16(__global const float* row, int x, int width)
 {
     if (x >= 0 && x + BLOCK <= width) {
         return *(__global const float16_any*)(row + x);
@@ -128,7 +133,7 @@ static inline float16 LoadFloat16(__global const float* row, int x, int width)
     return *(float16_any*)v;
 }
 
-static inline void StoreFloat16(float16 value, __global float* row, int x, int width)
+HELPER void StoreFloat16(float16 value, __global float* row, int x, int width)
 {
     if (x + BLOCK <= width) {
         *(__global float16_any*)(row + x) = value;
@@ -142,7 +147,7 @@ static inline void StoreFloat16(float16 value, __global float* row, int x, int w
 }
 
 // Row y of a stack of two views of `height` rows, y + dy kept within y's own view.
-static inline int StackedRow(int y, int dy, int height)
+HELPER int StackedRow(int y, int dy, int height)
 {
     const int top = y >= height ? height : 0;
     return clamp(y + dy, top, top + height - 1);
@@ -226,14 +231,14 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 // Candidates: pixel p tries window[p].x + 0..7 and window[p].y + 0..7, with
 // y >= x + 8; where y == x + 8 they are one run of 16.
 
-static inline int CandidateDisparity(short2 window, int k)
+HELPER int CandidateDisparity(short2 window, int k)
 {
     return k < HALF_WINDOW ? window.x + k : window.y + k - HALF_WINDOW;
 }
 
 // The smallest (low) and largest (high) estimate among the pixels within
 // RANGE_RADIUS of each of 8 neighbouring coarse pixels; +-INFINITY where none.
-static inline void CoarseRange(__global const float* coarse, int coarseWidth, int coarseHeight, int cy, int cx,
+HELPER void CoarseRange(__global const float* coarse, int coarseWidth, int coarseHeight, int cy, int cx,
                  float8* low, float8* high)
 {
     *low = INFINITY;
@@ -359,7 +364,7 @@ __kernel void MatchingCost(__global const ulong* census, __global const uchar* g
 
 // Written as a tree of shuffles on one width, which the compiler maps to the
 // processor's horizontal-minimum instruction where there is one.
-static inline ushort LowestOf(ushort16 v)
+HELPER ushort LowestOf(ushort16 v)
 {
     ushort8 a = min(v.lo, v.hi);
     a = min(a, a.s45670123);
@@ -369,14 +374,14 @@ static inline ushort LowestOf(ushort16 v)
 }
 
 // The disparities of the candidates of window w, lane by lane.
-static inline int16 CandidateDisparities(short2 w)
+HELPER int16 CandidateDisparities(short2 w)
 {
     return (int16)((int8)(w.x), (int8)(w.y)) + (int16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
 }
 
 // The path costs of the pixel before, whose candidates were `window`, at disparities
 // d; FAR_COST where it had no such candidate.
-static inline ushort16 PreviousAt(ushort16 previous, short2 window, int16 d)
+HELPER ushort16 PreviousAt(ushort16 previous, short2 window, int16 d)
 {
     const int16 inFirst = d >= (int16)(window.x) && d < (int16)(window.x + HALF_WINDOW);
     const int16 inSecond = d >= (int16)(window.y) && d < (int16)(window.y + HALF_WINDOW);
@@ -395,7 +400,7 @@ typedef struct {
 
 // The path costs at pixel p from those of the pixel before on the path; with
 // `start`, p begins the path.
-static inline void Step(Path* path, __global const uchar* cost, __global const short2* window,
+HELPER void Step(Path* path, __global const uchar* cost, __global const short2* window,
                         __global const uchar* grey, int p, bool start)
 {
     const short2 w = window[p];
@@ -436,7 +441,7 @@ static inline void Step(Path* path, __global const uchar* cost, __global const s
 
 // The best candidate of a left pixel: the lowest sum, refined by the parabola through
 // it and its neighbours where both are candidates too.
-static inline float BestLeft(ushort16 sum, short2 w)
+HELPER float BestLeft(ushort16 sum, short2 w)
 {
     const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(LowestOf(sum))));
@@ -460,7 +465,7 @@ static inline float BestLeft(ushort16 sum, short2 w)
 // and each right pixel keeps the lowest key offered: the lowest sum, the smallest
 // disparity among equals. One run of 8 candidates from `start` names 8 neighbouring
 // right pixels, in reverse order; those left of the view are not offered.
-static inline void OfferRun(__global uint* keys, ushort8 sums, int start, int x)
+HELPER void OfferRun(__global uint* keys, ushort8 sums, int start, int x)
 {
     const int first = x - start - (HALF_WINDOW - 1);
     const uint8 offer = (convert_uint8(sums.s76543210) << KEY_DISPARITY_BITS) |
@@ -599,7 +604,7 @@ __kernel void Median3x3(__global const float* input, __global float* output, int
 
 // The disparity at (x, y) of `view` (0 left, 1 right) where the other view's
 // disparity at its partner agrees; otherwise NO_ESTIMATE.
-static inline float Checked(__global const float* disparity, int width, int height, int view, int x, int y)
+HELPER float Checked(__global const float* disparity, int width, int height, int view, int x, int y)
 {
     const float d = disparity[(view * height + y) * width + x];
     const int partner = (int)floor((float)x + (view == 0 ? -d : d) + 0.5f);
@@ -622,7 +627,7 @@ __kernel void CheckConsistency(__global const float* disparity, __global float* 
 }
 
 // The first estimate from p on in steps of `step`, at most `count` steps; INFINITY if none.
-static inline float NearestEstimate(__global const float* checked, int p, int step, int count)
+HELPER float NearestEstimate(__global const float* checked, int p, int step, int count)
 {
     for (int i = 1; i <= count; ++i) {
         const float d = checked[p + i * step];

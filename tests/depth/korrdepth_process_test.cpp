@@ -76,7 +76,7 @@ TEST_F(KorrDepthProcess, CommandLineHelpAndMistakes) {
         {{"--max-disparity"}, 2, "", "--max-disparity needs a value"},
         {{"--left", ""}, 2, "", "--left needs a value"},
         {{"--max-disparity", "0"}, 2, "", "--max-disparity must be a whole number from 1 to 120, not '0'"},
-        {{"--max-disparity", "121"}, 2, "", "not '121'"},
+        {{"--max-disparity", "1025"}, 2, "", "not '1025'"},
         {{"--max-disparity", "16px"}, 2, "", "not '16px'"},
         {{"--max-disparity", "99999999999999999999"}, 2, "", "not '99999999999999999999'"},
     };
@@ -163,7 +163,7 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
         {"views too small",
          [](const fs::path& d) { WriteTestPair(d, 15, 40); },
          {},
-         "im2.bmp is 15 x 40 pixels; each side must be from 16 to 2048 pixels\n"},
+         "im2.bmp is 15 x 40 pixels; each side must be from 16 to 8192 pixels\n"},
         {"a view still being written",
          [](const fs::path& d) { fs::resize_file(d / "im2.bmp", 300000); },
          {},

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <utility>
 #include <memory>
 
 #include "compute/init_opencl.h"
@@ -11,6 +12,7 @@
 #include "tests/support/disparity_truth.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_data.h"
+#include "tools/random_dot_scene.h"
 #include "tools/sample_scene.h"
 
 namespace fs = std::filesystem;
@@ -21,58 +23,15 @@ constexpr int kMaxDisparity = 64;
 // Every range a case below searches; one matcher each.
 constexpr int kRanges[] = {8, kMaxDisparity, 256, 600};
 
-// A flat rectangle in front of a flat background, both finely textured.
-struct Scene {
-    int32_t width;
-    int32_t height;
-    int background;  // disparity
-    int front;       // disparity of the rectangle; 0 for none
-    int left, top, right, bottom;
-};
-
 struct Pair {
     std::vector<unsigned char> left;
     std::vector<unsigned char> right;
     DisparityMap truth;
 };
 
-// Texture in the surface's own coordinates, so that both eyes see the same pattern.
-unsigned char Texture(int u, int y, unsigned layer) {
-    unsigned h =
-        static_cast<unsigned>(u) * 73856093u ^ static_cast<unsigned>(y) * 19349663u ^ layer * 83492791u;
-    h ^= h >> 13;
-    h *= 0x5bd1e995u;
-    h ^= h >> 15;
-    return static_cast<unsigned char>(h);
-}
-
-Pair Render(const Scene& s) {
-    Pair pair;
-    const size_t pixels = static_cast<size_t>(s.width) * s.height;
-    pair.left.resize(pixels * 3);
-    pair.right.resize(pixels * 3);
-    pair.truth = DisparityMap{s.width, s.height, std::vector<float>(pixels)};
-    const auto inFront = [&](int u, int y) {
-        return s.front > 0 && u >= s.left && u < s.right && y >= s.top && y < s.bottom;
-    };
-    for (int y = 0; y < s.height; ++y) {
-        for (int x = 0; x < s.width; ++x) {
-            const size_t p = static_cast<size_t>(y) * s.width + x;
-            // Left pixel x shows surface point u = x; right pixel x shows u = x + d.
-            const bool leftFront = inFront(x, y);
-            const bool rightFront = inFront(x + s.front, y);
-            const unsigned char l = leftFront ? Texture(x, y, 1) : Texture(x, y, 0);
-            const unsigned char r = rightFront ? Texture(x + s.front, y, 1) : Texture(x + s.background, y, 0);
-            for (int c = 0; c < 3; ++c) {
-                pair.left[3 * p + c] = static_cast<unsigned char>(l ^ (c * 37));
-                pair.right[3 * p + c] = static_cast<unsigned char>(r ^ (c * 37));
-            }
-            // Unknown (0) where the match would lie left of the right view.
-            const int d = leftFront ? s.front : s.background;
-            pair.truth.values[p] = x >= d ? static_cast<float>(d) : 0.0f;
-        }
-    }
-    return pair;
+Pair Render(const RandomDotScene& scene) {
+    RandomDotPair dots = RenderRandomDotPair(scene);
+    return {std::move(dots.left), std::move(dots.right), {scene.width, scene.height, std::move(dots.truth)}};
 }
 
 class StereoMatcherTest : public testing::Test {
@@ -119,7 +78,7 @@ TEST_F(StereoMatcherTest, TheSamplePairIsAtMostTwoPercentBad) {
 
 TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySizeAndRange) {
     struct Case {
-        Scene scene;
+        RandomDotScene scene;
         int range;
         double badPercent;  // at most, of the pixels the shift leaves visible; edges and occlusions cost a little
     };
@@ -135,7 +94,7 @@ TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySizeAndRange) {
         {{3000, 2000, 500, 0, 0, 0, 0, 0}, 600, 1.0},          // seven
     };
     for (const Case& c : cases) {
-        const Scene& scene = c.scene;
+        const RandomDotScene& scene = c.scene;
         const Pair pair = Render(scene);
         const DisparityResult result = Match(pair.left, pair.right, scene.width, scene.height, c.range);
         ASSERT_EQ(result.vDisparity.size(), pair.truth.values.size());
