@@ -17,12 +17,13 @@ packages=(
   libsdl2-dev
 )
 # The tests, benchmarks, fuzz targets, and the Windows cross build run under Wine.
+# Oclgrind runs korrdepth through its own wrapper; Debian registers no platform for it.
 # libclang-rt-dev follows the default clang.
 if [ "${1:-all}" = all ]; then
   packages+=(
     clang libclang-rt-dev
     libx11-dev libgtest-dev libbenchmark-dev libpng-dev
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick oclgrind
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 x11-utils
   )
 fi
