@@ -75,7 +75,7 @@ TEST_F(KorrDepthProcess, CommandLineHelpAndMistakes) {
         {{"im2.bmp"}, 2, "", "unknown argument 'im2.bmp'"},
         {{"--max-disparity"}, 2, "", "--max-disparity needs a value"},
         {{"--left", ""}, 2, "", "--left needs a value"},
-        {{"--max-disparity", "0"}, 2, "", "--max-disparity must be a whole number from 1 to 120, not '0'"},
+        {{"--max-disparity", "0"}, 2, "", "--max-disparity must be a whole number from 1 to 1024, not '0'"},
         {{"--max-disparity", "1025"}, 2, "", "not '1025'"},
         {{"--max-disparity", "16px"}, 2, "", "not '16px'"},
         {{"--max-disparity", "99999999999999999999"}, 2, "", "not '99999999999999999999'"},
