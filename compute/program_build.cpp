@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "diagnostics/debug_print.h"
 #include "compute/load_text_file.h"
+#include "diagnostics/debug_print.h"
 
 bool BuildProgramFromFile(const cl::Context& clContext, const cl::Device& device, const std::string& fileName,
                           cl::Program* pProgram, const std::string& options) {

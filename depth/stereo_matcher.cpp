@@ -105,7 +105,8 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
         pStage->kernel = cl::Kernel(clProgram_, name, &iErrNum);
         size_t kernelMaxGroup = 0;
         if (iErrNum == CL_SUCCESS) {
-            iErrNum = pStage->kernel.getWorkGroupInfo(device.clDevice, CL_KERNEL_WORK_GROUP_SIZE, &kernelMaxGroup);
+            iErrNum =
+                pStage->kernel.getWorkGroupInfo(device.clDevice, CL_KERNEL_WORK_GROUP_SIZE, &kernelMaxGroup);
         }
         if (iErrNum != CL_SUCCESS) {
             DEBUG_PRINT("Failed to create kernel %s from %s: status %d\n", name, kStereoSourceFile, iErrNum);
@@ -141,8 +142,8 @@ std::string StereoMatcher::Refusal(int32_t iWidth, int32_t iHeight) const {
     // so all of them together hold less than 4 / 3 of the first one's pixels.
     const cl_ulong pixels = static_cast<cl_ulong>(iWidth) * static_cast<cl_ulong>(iHeight);
     const cl_ulong largest = pixels * kStereoCandidates * sizeof(cl_ushort);
-    const cl_ulong perPixel = 2 * 3 + sizeof(cl_short2) + kStereoCandidates + largest / pixels +
-                              2 * 2 * sizeof(cl_float) + 2 * 3;
+    const cl_ulong perPixel =
+        2 * 3 + sizeof(cl_short2) + kStereoCandidates + largest / pixels + 2 * 2 * sizeof(cl_float) + 2 * 3;
     const cl_ulong perLevelPixel = 2 * (1 + sizeof(cl_ulong) + sizeof(cl_float));
     const cl_ulong total = pixels * perPixel + pixels * perLevelPixel * 4 / 3;
     if (largest > maxAllocBytes_) {
@@ -202,8 +203,9 @@ bool StereoMatcher::Run(Stage& stage, size_t items, size_t rows, size_t group) {
     const size_t local = std::min(group, stage.maxGroup);
     // An event only where it is timed: a frame makes a few dozen launches.
     cl::Event event;
-    if (!Check(clQueue_.enqueueNDRangeKernel(stage.kernel, cl::NullRange, cl::NDRange(RoundUp(items, local), rows),
-                                             cl::NDRange(local, 1), nullptr, bProfiling_ ? &event : nullptr),
+    if (!Check(clQueue_.enqueueNDRangeKernel(stage.kernel, cl::NullRange,
+                                             cl::NDRange(RoundUp(items, local), rows), cl::NDRange(local, 1),
+                                             nullptr, bProfiling_ ? &event : nullptr),
                stage.name)) {
         return false;
     }
@@ -239,8 +241,8 @@ bool StereoMatcher::MatchLevel(int level) {
     } else {
         const Level& coarse = vLevels_[level + 1];
         ok = ok &&
-             Check(SetArgs(chooseWindows_.kernel, coarse.clDisparity, coarse.iWidth, coarse.iHeight, clWindow_, w,
-                           h, maxDisparity),
+             Check(SetArgs(chooseWindows_.kernel, coarse.clDisparity, coarse.iWidth, coarse.iHeight,
+                           clWindow_, w, h, maxDisparity),
                    "ChooseWindows arguments") &&
              RunBlocks(chooseWindows_, w, h);
     }
@@ -261,7 +263,8 @@ bool StereoMatcher::MatchLevel(int level) {
 
     return ok && Check(SetArgs(median3x3_.kernel, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
            RunBlocks(median3x3_, w, 2 * h) &&
-           Check(SetArgs(checkConsistency_.kernel, clMedian_, clSelected_, w, h), "CheckConsistency arguments") &&
+           Check(SetArgs(checkConsistency_.kernel, clMedian_, clSelected_, w, h),
+                 "CheckConsistency arguments") &&
            RunPixels(checkConsistency_, w, 2 * h) &&
            Check(SetArgs(fillHoles_.kernel, clSelected_, lv.clDisparity, w, h), "FillHoles arguments") &&
            Run(fillHoles_, 2 * static_cast<size_t>(h), 1, kRowsPerGroup);
@@ -301,8 +304,8 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
         ok = MatchLevel(level);
     }
     ok = ok &&
-         Check(SetArgs(showDisparity_.kernel, vLevels_[0].clDisparity, clGreyPicture_, clColourPicture_, iWidth,
-                       iHeight, iMaxDisparity_),
+         Check(SetArgs(showDisparity_.kernel, vLevels_[0].clDisparity, clGreyPicture_, clColourPicture_,
+                       iWidth, iHeight, iMaxDisparity_),
                "ShowDisparity arguments") &&
          RunPixels(showDisparity_, iWidth, iHeight) &&
          Check(clQueue_.enqueueReadBuffer(vLevels_[0].clDisparity, CL_FALSE, 0, pixels * sizeof(float),

@@ -14,9 +14,9 @@ struct RandomDotScene {
 };
 
 struct RandomDotPair {
-    std::vector<unsigned char> left;   // 3 samples per pixel, row 0 on top
+    std::vector<unsigned char> left;  // 3 samples per pixel, row 0 on top
     std::vector<unsigned char> right;
-    std::vector<float> truth;          // of the left view; 0 where its match lies left of the right view
+    std::vector<float> truth;  // of the left view; 0 where its match lies left of the right view
 };
 
 RandomDotPair RenderRandomDotPair(const RandomDotScene& scene);

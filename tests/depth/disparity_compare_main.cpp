@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (a.width != b.width || a.height != b.height) {
-        std::fprintf(stderr, "disparity_compare: the maps are %d x %d and %d x %d\n", a.width, a.height, b.width,
-                     b.height);
+        std::fprintf(stderr, "disparity_compare: the maps are %d x %d and %d x %d\n", a.width, a.height,
+                     b.width, b.height);
         return 1;
     }
     if (!withTruth) {

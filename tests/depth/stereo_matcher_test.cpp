@@ -4,8 +4,8 @@
 
 #include <filesystem>
 #include <map>
-#include <utility>
 #include <memory>
+#include <utility>
 
 #include "compute/init_opencl.h"
 #include "depth/stereo_matcher.h"
@@ -53,11 +53,13 @@ protected:
     }
     void SetUp() override { ASSERT_TRUE(ready_) << "the OpenCL setup or the build of stereo.cl failed"; }
 
-    static DisparityResult Match(const std::vector<unsigned char>& left, const std::vector<unsigned char>& right,
-                                 int32_t width, int32_t height, int range = kMaxDisparity) {
+    static DisparityResult Match(const std::vector<unsigned char>& left,
+                                 const std::vector<unsigned char>& right, int32_t width, int32_t height,
+                                 int range = kMaxDisparity) {
         DisparityResult result;
         StereoMatcher& matcher = *matchers_.at(range);
-        EXPECT_TRUE(matcher.Match(left.data(), right.data(), width, height, &result, false)) << matcher.LastError();
+        EXPECT_TRUE(matcher.Match(left.data(), right.data(), width, height, &result, false))
+            << matcher.LastError();
         return result;
     }
 
@@ -80,7 +82,8 @@ TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySizeAndRange) {
     struct Case {
         RandomDotScene scene;
         int range;
-        double badPercent;  // at most, of the pixels the shift leaves visible; edges and occlusions cost a little
+        double badPercent;  // at most, of the pixels the shift leaves visible; edges and occlusions cost a
+                            // little
     };
     const Case cases[] = {
         {{120, 80, 5, 0, 0, 0, 0, 0}, kMaxDisparity, 1.0},
@@ -88,10 +91,10 @@ TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySizeAndRange) {
         {{160, 96, 6, 21, 60, 24, 120, 72}, kMaxDisparity, 5.0},  // a rectangle in front
         {{201, 95, 9, 17, 60, 20, 140, 80}, kMaxDisparity, 5.0},  // odd sizes: every level loses a pixel
         {{101, 47, 9, 0, 0, 0, 0, 0}, kMaxDisparity, 1.0},
-        {{16, 16, 2, 0, 0, 0, 0, 0}, 8, 1.0},                  // the smallest pair taken
-        {{330, 40, 60, 0, 0, 0, 0, 0}, kMaxDisparity, 1.0},    // wider than a work-group, near the range's end
-        {{960, 540, 180, 0, 0, 0, 0, 0}, 256, 1.0},            // six pyramid levels
-        {{3000, 2000, 500, 0, 0, 0, 0, 0}, 600, 1.0},          // seven
+        {{16, 16, 2, 0, 0, 0, 0, 0}, 8, 1.0},                // the smallest pair taken
+        {{330, 40, 60, 0, 0, 0, 0, 0}, kMaxDisparity, 1.0},  // wider than a work-group, near the range's end
+        {{960, 540, 180, 0, 0, 0, 0, 0}, 256, 1.0},          // six pyramid levels
+        {{3000, 2000, 500, 0, 0, 0, 0, 0}, 600, 1.0},        // seven
     };
     for (const Case& c : cases) {
         const RandomDotScene& scene = c.scene;

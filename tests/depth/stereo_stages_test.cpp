@@ -19,10 +19,10 @@
 
 namespace {
 
-constexpr int kRange = 40;       // the range the program is built for
-constexpr int kWidth = 45;       // odd, and not a whole number of blocks or paths
+constexpr int kRange = 40;  // the range the program is built for
+constexpr int kWidth = 45;  // odd, and not a whole number of blocks or paths
 constexpr int kHeight = 23;
-constexpr int kFarCost = 8000;   // as the device code's
+constexpr int kFarCost = 8000;  // as the device code's
 constexpr float kSubPixelTolerance = 1e-4f;
 
 struct Window {
@@ -53,7 +53,8 @@ uint64_t CensusTwin(const std::vector<uint8_t>& grey, int width, int height, int
 }
 
 // Around twice the lowest and the highest coarse estimate near the parent.
-Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseHeight, int x, int y, int range) {
+Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseHeight, int x, int y,
+                  int range) {
     const int cy = std::min(y / 2, coarseHeight - 1);
     const int cx = x / 2;
     float low = INFINITY;
@@ -90,14 +91,15 @@ Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseH
     return {static_cast<int16_t>(first), static_cast<int16_t>(second)};
 }
 
-int CostTwin(const std::vector<uint64_t>& census, const std::vector<uint8_t>& grey, int width, int height, int x,
-             int y, int d, int range) {
+int CostTwin(const std::vector<uint64_t>& census, const std::vector<uint8_t>& grey, int width, int height,
+             int x, int y, int d, int range) {
     if (d > range) return 255;
     const int xr = x - d;
     if (xr < 0) return 10;
     const size_t p = static_cast<size_t>(y * width + x);
     const size_t r = static_cast<size_t>((height + y) * width + xr);
-    const int brightness = std::min(std::abs(grey[r] - grey[p]), kStereoBrightnessLimit) / kStereoBrightnessDivisor;
+    const int brightness =
+        std::min(std::abs(grey[r] - grey[p]), kStereoBrightnessLimit) / kStereoBrightnessDivisor;
     return std::min(__builtin_popcountll(census[p] ^ census[r]) + brightness, 254);
 }
 
@@ -115,8 +117,9 @@ struct PathTwin {
         return kFarCost;
     }
     void Step(const uint8_t* matching, Window w, int brightness, bool start) {
-        const int largeStep = std::max(kStereoSmallStepPenalty + 1,
-                                       kStereoLargeStepPenalty - kStereoEdgeSlope * std::abs(brightness - grey));
+        const int largeStep =
+            std::max(kStereoSmallStepPenalty + 1,
+                     kStereoLargeStepPenalty - kStereoEdgeSlope * std::abs(brightness - grey));
         std::array<int, kStereoCandidates> next{};
         for (int k = 0; k < kStereoCandidates; ++k) {
             const int d = Candidate(w, k);
@@ -166,16 +169,17 @@ protected:
     template <class T>
     static cl::Buffer Upload(const std::vector<T>& data) {
         cl_int status = CL_SUCCESS;
-        cl::Buffer buffer(device_->clContext, CL_MEM_READ_WRITE | CL_MEM_COPY_HOST_PTR, data.size() * sizeof(T),
-                          const_cast<T*>(data.data()), &status);
+        cl::Buffer buffer(device_->clContext, CL_MEM_READ_WRITE | CL_MEM_COPY_HOST_PTR,
+                          data.size() * sizeof(T), const_cast<T*>(data.data()), &status);
         EXPECT_EQ(status, CL_SUCCESS);
         return buffer;
     }
     template <class T>
     static std::vector<T> Download(const cl::Buffer& buffer, size_t count) {
         std::vector<T> data(count);
-        EXPECT_EQ(device_->clCommandQueue.enqueueReadBuffer(buffer, CL_TRUE, 0, count * sizeof(T), data.data()),
-                  CL_SUCCESS);
+        EXPECT_EQ(
+            device_->clCommandQueue.enqueueReadBuffer(buffer, CL_TRUE, 0, count * sizeof(T), data.data()),
+            CL_SUCCESS);
         return data;
     }
     template <class... Args>
@@ -186,8 +190,9 @@ protected:
         cl_uint index = 0;
         ((status = status == CL_SUCCESS ? kernel.setArg(index++, args) : status), ...);
         ASSERT_EQ(status, CL_SUCCESS) << name;
-        ASSERT_EQ(device_->clCommandQueue.enqueueNDRangeKernel(kernel, cl::NullRange, cl::NDRange(items, rows)),
-                  CL_SUCCESS)
+        ASSERT_EQ(
+            device_->clCommandQueue.enqueueNDRangeKernel(kernel, cl::NullRange, cl::NDRange(items, rows)),
+            CL_SUCCESS)
             << name;
         ASSERT_EQ(device_->clCommandQueue.finish(), CL_SUCCESS) << name;
     }
@@ -225,7 +230,9 @@ TEST_F(StereoStagesTest, CensusBitsOfAKnownPatch) {
 
 TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
     std::mt19937 random(7);
-    const auto uniform = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    const auto uniform = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
     const size_t pixels = static_cast<size_t>(kWidth * kHeight);
 
     // The inputs: stacked grey views, and candidate windows in runs of equal ones, one run
@@ -258,7 +265,8 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              int wrong = 0;
              for (int y = 0; y < 2 * kHeight; ++y) {
                  for (int x = 0; x < kWidth; ++x) {
-                     wrong += device[static_cast<size_t>(y * kWidth + x)] != CensusTwin(grey, kWidth, kHeight, x, y);
+                     wrong += device[static_cast<size_t>(y * kWidth + x)] !=
+                              CensusTwin(grey, kWidth, kHeight, x, y);
                  }
              }
              return wrong;
@@ -274,14 +282,15 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              for (size_t i = 0; i < coarse.size(); ++i) {
                  const int kind = uniform(0, 19);
                  const int band = static_cast<int>(i % static_cast<size_t>(coarseWidth)) / 6;
-                 coarse[i] = kind == 0   ? -1.0f
-                             : kind == 1 ? INFINITY
-                                         : static_cast<float>(8 * band) + static_cast<float>(uniform(0, 15)) / 10.0f;
+                 coarse[i] = kind == 0 ? -1.0f
+                             : kind == 1
+                                 ? INFINITY
+                                 : static_cast<float>(8 * band) + static_cast<float>(uniform(0, 15)) / 10.0f;
              }
              const cl::Buffer coarseBuffer = Upload(coarse);
              const cl::Buffer window(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_short2));
-             Launch("ChooseWindows", Blocks(kWidth), kHeight, coarseBuffer, coarseWidth, coarseHeight, window, kWidth,
-                    kHeight, kRange);
+             Launch("ChooseWindows", Blocks(kWidth), kHeight, coarseBuffer, coarseWidth, coarseHeight, window,
+                    kWidth, kHeight, kRange);
              const std::vector<Window> device = Download<Window>(window, pixels);
              int wrong = 0;
              for (int y = 0; y < kHeight; ++y) {
@@ -296,13 +305,14 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
         {"MatchingCost",
          [&] {
              std::vector<uint64_t> census(2 * pixels);
-             for (uint64_t& c : census) c = (static_cast<uint64_t>(random()) << 16 ^ random()) & ((1ull << 48) - 1);
+             for (uint64_t& c : census)
+                 c = (static_cast<uint64_t>(random()) << 16 ^ random()) & ((1ull << 48) - 1);
              const cl::Buffer censusBuffer = Upload(census);
              const cl::Buffer cost(device_->clContext, CL_MEM_READ_WRITE, pixels * kStereoCandidates);
              // A range below the windows' end: the candidates beyond it cost the most.
              const int range = kRange - 5;
-             Launch("MatchingCost", kWidth, kHeight, censusBuffer, greyBuffer, windowBuffer, cost, kWidth, kHeight,
-                    range);
+             Launch("MatchingCost", kWidth, kHeight, censusBuffer, greyBuffer, windowBuffer, cost, kWidth,
+                    kHeight, range);
              const std::vector<uint8_t> device = Download<uint8_t>(cost, pixels * kStereoCandidates);
              int wrong = 0;
              for (int y = 0; y < kHeight; ++y) {
@@ -322,7 +332,8 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              std::vector<uint8_t> cost(pixels * kStereoCandidates);
              for (uint8_t& c : cost) c = static_cast<uint8_t>(uniform(0, 255));
              const cl::Buffer costBuffer = Upload(cost);
-             const cl::Buffer sums(device_->clContext, CL_MEM_READ_WRITE, pixels * kStereoCandidates * sizeof(cl_ushort));
+             const cl::Buffer sums(device_->clContext, CL_MEM_READ_WRITE,
+                                   pixels * kStereoCandidates * sizeof(cl_ushort));
              const cl::Buffer disparity(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels * sizeof(cl_float));
              const auto items = [](int paths) {
                  return static_cast<size_t>((paths + kStereoPathsPerItem - 1) / kStereoPathsPerItem);
@@ -341,22 +352,23 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
                              const size_t p = static_cast<size_t>(rows ? t * kWidth + s : s * kWidth + t);
                              path.Step(&cost[p * kStereoCandidates], windows[p], grey[p], i == 0);
                              for (int k = 0; k < kStereoCandidates; ++k) {
-                                 twinSums[p * kStereoCandidates + static_cast<size_t>(k)] = static_cast<uint16_t>(
-                                     twinSums[p * kStereoCandidates + static_cast<size_t>(k)] +
-                                     path.cost[static_cast<size_t>(k)]);
+                                 twinSums[p * kStereoCandidates + static_cast<size_t>(k)] =
+                                     static_cast<uint16_t>(
+                                         twinSums[p * kStereoCandidates + static_cast<size_t>(k)] +
+                                         path.cost[static_cast<size_t>(k)]);
                              }
                          }
                      }
                  }
                  if (!rows) {
                      // The columns' sums, bit for bit.
-                     Launch("AggregatePaths", items(kWidth), 1, costBuffer, windowBuffer, greyBuffer, sums, disparity,
-                            kWidth, kHeight, 0);
+                     Launch("AggregatePaths", items(kWidth), 1, costBuffer, windowBuffer, greyBuffer, sums,
+                            disparity, kWidth, kHeight, 0);
                      if (Download<uint16_t>(sums, twinSums.size()) != twinSums) return 1;
                  }
              }
-             Launch("AggregatePaths", items(kHeight), 1, costBuffer, windowBuffer, greyBuffer, sums, disparity, kWidth,
-                    kHeight, 1);
+             Launch("AggregatePaths", items(kHeight), 1, costBuffer, windowBuffer, greyBuffer, sums,
+                    disparity, kWidth, kHeight, 1);
              const std::vector<float> device = Download<float>(disparity, 2 * pixels);
 
              // The best candidates of the left view from the whole sums, and of the right
