@@ -1,6 +1,7 @@
-// Each stage of stereo.cl against a plain C++ twin written from what the stage is meant
-// to compute, on random data of odd sizes: the integer stages bit for bit, the sub-pixel
-// step to 1e-4 px (the device may divide less exactly).
+// Each kernel of stereo.cl but the pictures, against a plain C++ twin written from what
+// it is meant to compute, on random data of odd sizes: the integer stages and the
+// clean-up bit for bit, the sub-pixel step to 1e-4 px (the device may divide less
+// exactly).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -147,6 +148,53 @@ float BestLeftTwin(const uint16_t* sum, Window w) {
         offset = curvature > 0.0f ? (below - above) / (2.0f * curvature) : 0.0f;
     }
     return static_cast<float>(Candidate(w, best)) + offset;
+}
+
+// 3 x 3 median of a stacked map, edges repeated within each view; no estimate
+// (negative) counts as the largest value and comes out as -1.
+float MedianTwin(const std::vector<float>& map, int width, int height, int x, int y) {
+    const int top = y >= height ? height : 0;
+    std::array<float, 9> v{};
+    size_t n = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            const int yy = std::clamp(y + dy, top, top + height - 1);
+            const float d = map[static_cast<size_t>(yy * width + std::clamp(x + dx, 0, width - 1))];
+            v[n++] = d < 0.0f ? INFINITY : d;
+        }
+    }
+    std::nth_element(v.begin(), v.begin() + 4, v.end());
+    return std::isinf(v[4]) ? -1.0f : v[4];
+}
+
+// A view's disparity where the other view's, at the partner it names, is within 1.
+float CheckedTwin(const std::vector<float>& map, int width, int height, int x, int y) {
+    const int view = y >= height ? 1 : 0;
+    const float d = map[static_cast<size_t>(y * width + x)];
+    const int partner = static_cast<int>(std::floor(static_cast<float>(x) + (view == 0 ? -d : d) + 0.5f));
+    if (d < 0.0f || partner < 0 || partner >= width) return -1.0f;
+    const float e = map[static_cast<size_t>(((1 - view) * height + y - view * height) * width + partner)];
+    return e >= 0.0f && std::fabs(d - e) <= 1.0f ? d : -1.0f;
+}
+
+// A pixel without an estimate takes the lowest of the nearest ones left, right, and up
+// to 12 rows up and down within its view; INFINITY with none.
+float FilledTwin(const std::vector<float>& map, int width, int height, int x, int y) {
+    const auto at = [&](int xx, int yy) { return map[static_cast<size_t>(yy * width + xx)]; };
+    if (at(x, y) >= 0.0f) return at(x, y);
+    const int top = y >= height ? height : 0;
+    float best = INFINITY;
+    const auto nearest = [&](int dx, int dy, int count) {
+        for (int i = 1; i <= count; ++i) {
+            const float d = at(x + i * dx, y + i * dy);
+            if (d >= 0.0f) return d;
+        }
+        return INFINITY;
+    };
+    best =
+        std::min({best, nearest(-1, 0, x), nearest(1, 0, width - 1 - x),
+                  nearest(0, -1, std::min(y - top, 12)), nearest(0, 1, std::min(top + height - 1 - y, 12))});
+    return best;
 }
 
 // --- the device ---
@@ -390,6 +438,75 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              for (size_t p = 0; p < pixels; ++p) {
                  const float twin = keys[p] == 0xFFFFFFFFu ? -1.0f : static_cast<float>(keys[p] & 0xFFFFu);
                  wrong += device[pixels + p] != twin;
+             }
+             return wrong;
+         }},
+        {"GreyFromBgr and HalveGrey",
+         [&] {
+             std::vector<uint8_t> bgr(6 * pixels);
+             for (uint8_t& c : bgr) c = static_cast<uint8_t>(uniform(0, 255));
+             const cl::Buffer bgrBuffer = Upload(bgr);
+             const cl::Buffer fine(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels);
+             const int halfWidth = kWidth / 2;
+             const int halfHeight = kHeight / 2;
+             const size_t halfPixels = static_cast<size_t>(halfWidth * halfHeight);
+             const cl::Buffer coarse(device_->clContext, CL_MEM_READ_WRITE, 2 * halfPixels);
+             Launch("GreyFromBgr", kWidth, 2 * kHeight, bgrBuffer, fine, kWidth, 2 * kHeight);
+             Launch("HalveGrey", halfWidth, 2 * halfHeight, fine, coarse, kWidth, kHeight, halfWidth,
+                    halfHeight);
+             const std::vector<uint8_t> greyFine = Download<uint8_t>(fine, 2 * pixels);
+             const std::vector<uint8_t> greyCoarse = Download<uint8_t>(coarse, 2 * halfPixels);
+             int wrong = 0;
+             for (size_t p = 0; p < 2 * pixels; ++p) {
+                 wrong +=
+                     greyFine[p] != (29 * bgr[3 * p] + 150 * bgr[3 * p + 1] + 77 * bgr[3 * p + 2] + 128) >> 8;
+             }
+             for (int y = 0; y < 2 * halfHeight; ++y) {
+                 const int view = y >= halfHeight ? 1 : 0;
+                 for (int x = 0; x < halfWidth; ++x) {
+                     const size_t top =
+                         static_cast<size_t>((view * kHeight + 2 * (y - view * halfHeight)) * kWidth + 2 * x);
+                     const int sum = greyFine[top] + greyFine[top + 1] + greyFine[top + kWidth] +
+                                     greyFine[top + kWidth + 1];
+                     wrong += greyCoarse[static_cast<size_t>(y * halfWidth + x)] != (sum + 2) >> 2;
+                 }
+             }
+             return wrong;
+         }},
+        {"Median3x3, CheckConsistency and FillHoles",
+         [&] {
+             // Disparities of both views from 0 to 6, so that partners often agree; a fifth
+             // without an estimate, and for the holes to fill all but a few, so that some look
+             // far up or down.
+             const auto randomMap = [&](int missingOneIn) {
+                 std::vector<float> map(2 * pixels);
+                 for (float& d : map) {
+                     const bool missing =
+                         missingOneIn > 0 ? uniform(0, missingOneIn - 1) == 0 : uniform(0, 29) != 0;
+                     d = missing ? -1.0f : static_cast<float>(uniform(0, 60)) / 10.0f;
+                 }
+                 return map;
+             };
+             const std::vector<float> maps[] = {randomMap(5), randomMap(5), randomMap(0)};
+             const cl::Buffer output(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels * sizeof(cl_float));
+             const std::function<float(const std::vector<float>&, int, int, int, int)> twins[] = {
+                 MedianTwin, CheckedTwin, FilledTwin};
+             int wrong = 0;
+             for (int stage = 0; stage < 3; ++stage) {
+                 const std::vector<float>& map = maps[stage];
+                 const cl::Buffer input = Upload(map);
+                 if (stage == 0)
+                     Launch("Median3x3", Blocks(kWidth), 2 * kHeight, input, output, kWidth, kHeight);
+                 if (stage == 1)
+                     Launch("CheckConsistency", kWidth, 2 * kHeight, input, output, kWidth, kHeight);
+                 if (stage == 2) Launch("FillHoles", 2 * kHeight, 1, input, output, kWidth, kHeight);
+                 const std::vector<float> device = Download<float>(output, 2 * pixels);
+                 for (int y = 0; y < 2 * kHeight; ++y) {
+                     for (int x = 0; x < kWidth; ++x) {
+                         wrong += device[static_cast<size_t>(y * kWidth + x)] !=
+                                  twins[stage](map, kWidth, kHeight, x, y);
+                     }
+                 }
              }
              return wrong;
          }},
