@@ -1,11 +1,13 @@
 // Prints how far korrdepth's matcher is from the truth, pair by pair: the share of
 // bad pixels (off by more than 1.0, every pixel with known truth counted) and the
 // device time of a match. Run it where stereo.cl is, e.g. build/run:
-//   ../tests/depth_accuracy [--kernels] [--pictures DIR] [--only NAME]
-// --pictures writes, per pair, the colour map and a map of the bad pixels (red).
+//   ../tests/depth_accuracy [--kernels] [--pictures DIR] [--only NAME] [--max-disparity N]
+// --pictures writes, per pair, the colour map and a map of the bad pixels (red);
+// --max-disparity searches another range than 64, to see how the time grows with it.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -32,6 +34,7 @@ struct Options {
     bool printKernels = false;
     std::string pictureDir;
     std::string only;  // one pair by name, or all
+    int maxDisparity = 64;
 };
 
 void SavePictures(const std::string& dir, const std::string& name, const DisparityResult& result,
@@ -95,11 +98,14 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--kernels") == 0) options.printKernels = true;
         if (std::strcmp(argv[i], "--pictures") == 0 && i + 1 < argc) options.pictureDir = argv[++i];
         if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) options.only = argv[++i];
+        if (std::strcmp(argv[i], "--max-disparity") == 0 && i + 1 < argc)
+            options.maxDisparity = std::atoi(argv[++i]);
     }
     ComputeDevice device;
     StereoMatcher matcher;
     std::printf("--- device setup ---\n");
-    if (!InitComputeDevice(CL_QUEUE_PROFILING_ENABLE, &device) || !matcher.Init(device, 64)) return 1;
+    if (!InitComputeDevice(CL_QUEUE_PROFILING_ENABLE, &device) || !matcher.Init(device, options.maxDisparity))
+        return 1;
     std::printf("--- pair       bad-1.0   fastest of %d matches, processor time per match ---\n", kRepeats);
 
     double sum = 0.0;
