@@ -1,4 +1,5 @@
-// Dense disparity of the left view, coarse to fine over four pyramid levels.
+// Dense disparity of the left view, coarse to fine over as many pyramid levels as the
+// range needs (the host builds them; four or more).
 //
 // Each level: a census transform of both views; for every left pixel 16 disparity
 // candidates, the whole range on the coarsest level and around the coarser level's
