@@ -60,7 +60,7 @@ protected:
                                  int range = kMaxDisparity) {
         DisparityResult result;
         StereoMatcher& matcher = *matchers_.at(range);
-        EXPECT_TRUE(matcher.Match(left.data(), right.data(), width, height, &result, false))
+        EXPECT_TRUE(matcher.Match(left.data(), right.data(), width, height, &result))
             << matcher.LastError();
         return result;
     }
