@@ -6,16 +6,14 @@
 
 #include "compute/app_state.h"
 #include "compute/program_build.h"
+#include "depth/stereo_tunables.h"
 #include "diagnostics/debug_print.h"
 
 namespace {
 
-constexpr int kCandidates = 16;      // per pixel and level, as in the device code
-constexpr size_t kBlock = 16;        // pixels of a row that one work-item takes in vectors
 constexpr size_t kRowGroup = 64;     // work-items of a work-group along a row, one per pixel
 constexpr size_t kBlockGroup = 4;    // work-items of a work-group along a row, one per block
-constexpr size_t kPathsPerItem = 4;  // paths that one work-item of the aggregation walks
-constexpr size_t kPathGroup = 1;     // work-items of a work-group in the aggregation
+constexpr size_t kPathGroup = 8;     // work-items of a work-group in the aggregation
 constexpr size_t kRowsPerGroup = 8;  // work-items of a work-group that each sweep a row
 
 size_t RoundUp(size_t value, size_t multiple) {
@@ -31,17 +29,6 @@ int LevelMaxDisparity(int iMaxDisparity, int level) {
     return (iMaxDisparity + (1 << level) - 1) >> level;
 }
 
-// Local memory for one work-group of the aggregation: the forward path costs of its
-// paths, a whole row or column of them.
-size_t AggregationScratchBytes(int32_t length) {
-    return kPathGroup * kPathsPerItem * static_cast<size_t>(length) * kCandidates * sizeof(cl_ushort);
-}
-
-// Local memory for the right view's best candidates during the rows: one row per path.
-size_t RightKeyBytes(int32_t iWidth) {
-    return kPathGroup * kPathsPerItem * static_cast<size_t>(iWidth) * sizeof(cl_uint);
-}
-
 template <class... Args>
 cl_int SetArgs(cl::Kernel& kernel, const Args&... args) {
     cl_uint index = 0;
@@ -50,48 +37,83 @@ cl_int SetArgs(cl::Kernel& kernel, const Args&... args) {
     return iStatus;
 }
 
+std::string MegaBytes(cl_ulong bytes) {
+    return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
+}
+
 }  // namespace
+
+int StereoLevelCount(int iMaxDisparity) {
+    int levels = 4;
+    while (LevelMaxDisparity(iMaxDisparity, levels - 1) > kStereoCandidates - 1) {
+        ++levels;
+    }
+    return levels;
+}
+
+std::string StereoBuildOptions(int iMaxDisparity) {
+    std::string options = "-DMAX_DISPARITY=" + std::to_string(iMaxDisparity);
+    for (const StereoTunable& t : kStereoTunables) {
+        options += std::string(" -D") + t.name + "=" + std::to_string(t.value);
+    }
+    return options;
+}
 
 bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
     clContext_ = device.clContext;
     clQueue_ = device.clCommandQueue;
     iMaxDisparity_ = iMaxDisparity;
+    iLevels_ = StereoLevelCount(iMaxDisparity);
     cl_command_queue_properties properties = 0;
-    cl_ulong localMemory = 0;
+    size_t deviceMaxGroup = 0;
+    std::vector<size_t> maxItemSizes;
     cl_int iStatus = clQueue_.getInfo(CL_QUEUE_PROPERTIES, &properties);
-    if (iStatus == CL_SUCCESS) {
-        iStatus = device.clDevice.getInfo(CL_DEVICE_LOCAL_MEM_SIZE, &localMemory);
-    }
-    if (iStatus != CL_SUCCESS) {
-        // Without them every frame would blame too little local memory.
+    const auto query = [&](cl_device_info info, auto* pValue) {
+        if (iStatus == CL_SUCCESS) {
+            iStatus = device.clDevice.getInfo(info, pValue);
+        }
+    };
+    query(CL_DEVICE_MAX_WORK_GROUP_SIZE, &deviceMaxGroup);
+    query(CL_DEVICE_MAX_WORK_ITEM_SIZES, &maxItemSizes);
+    query(CL_DEVICE_MAX_MEM_ALLOC_SIZE, &maxAllocBytes_);
+    query(CL_DEVICE_GLOBAL_MEM_SIZE, &globalMemoryBytes_);
+    if (iStatus != CL_SUCCESS || maxItemSizes.empty()) {
+        // Without them no launch could be sized.
         DEBUG_PRINT("Cannot query the device for the matcher: status %d\n", iStatus);
         return false;
     }
     bProfiling_ = (properties & CL_QUEUE_PROFILING_ENABLE) != 0;
-    localMemoryBytes_ = static_cast<size_t>(localMemory);
 
-    if (!BuildProgramFromFile(clContext_, device.clDevice, kStereoSourceFile, &clProgram_)) {
+    if (!BuildProgramFromFile(clContext_, device.clDevice, kStereoSourceFile, &clProgram_,
+                              StereoBuildOptions(iMaxDisparity))) {
         return false;
     }
-    const std::pair<cl::Kernel*, const char*> kernels[] = {
-        {&clGreyFromBgr_, "GreyFromBgr"},
-        {&clHalveGrey_, "HalveGrey"},
-        {&clCensus_, "Census"},
-        {&clChooseWindows_, "ChooseWindows"},
-        {&clMatchingCost_, "MatchingCost"},
-        {&clAggregatePaths_, "AggregatePaths"},
-        {&clMedian3x3_, "Median3x3"},
-        {&clCheckConsistency_, "CheckConsistency"},
-        {&clFillHoles_, "FillHoles"},
-        {&clShowDisparity_, "ShowDisparity"},
+    const std::pair<Stage*, const char*> stages[] = {
+        {&greyFromBgr_, "GreyFromBgr"},
+        {&halveGrey_, "HalveGrey"},
+        {&census_, "Census"},
+        {&chooseWindows_, "ChooseWindows"},
+        {&matchingCost_, "MatchingCost"},
+        {&aggregatePaths_, "AggregatePaths"},
+        {&median3x3_, "Median3x3"},
+        {&checkConsistency_, "CheckConsistency"},
+        {&fillHoles_, "FillHoles"},
+        {&showDisparity_, "ShowDisparity"},
     };
-    for (const auto& [pKernel, name] : kernels) {
+    for (const auto& [pStage, name] : stages) {
         cl_int iErrNum = CL_SUCCESS;
-        *pKernel = cl::Kernel(clProgram_, name, &iErrNum);
+        pStage->kernel = cl::Kernel(clProgram_, name, &iErrNum);
+        size_t kernelMaxGroup = 0;
+        if (iErrNum == CL_SUCCESS) {
+            iErrNum =
+                pStage->kernel.getWorkGroupInfo(device.clDevice, CL_KERNEL_WORK_GROUP_SIZE, &kernelMaxGroup);
+        }
         if (iErrNum != CL_SUCCESS) {
             DEBUG_PRINT("Failed to create kernel %s from %s: status %d\n", name, kStereoSourceFile, iErrNum);
             return false;
         }
+        pStage->name = name;
+        pStage->maxGroup = std::max<size_t>(1, std::min({kernelMaxGroup, deviceMaxGroup, maxItemSizes[0]}));
     }
     return true;
 }
@@ -104,14 +126,44 @@ bool StereoMatcher::Check(cl_int iStatus, const char* what) {
     return true;
 }
 
+std::string StereoMatcher::Refusal(int32_t iWidth, int32_t iHeight) const {
+    const std::string size = std::to_string(iWidth) + " x " + std::to_string(iHeight);
+    if (iMaxDisparity_ >= iWidth) {
+        return "disparities up to " + std::to_string(iMaxDisparity_) + " need views wider than " +
+               std::to_string(iMaxDisparity_) + " pixels, not " + size;
+    }
+    const int32_t rows = int32_t{2} << (iLevels_ - 1);
+    if (iHeight < rows) {
+        return "disparities up to " + std::to_string(iMaxDisparity_) + " take " + std::to_string(iLevels_) +
+               " pyramid levels, which need views at least " + std::to_string(rows) + " pixels high, not " +
+               size;
+    }
+    // Every buffer, as Resize makes them; the largest is the sums. The levels halve,
+    // so all of them together hold less than 4 / 3 of the first one's pixels.
+    const cl_ulong pixels = static_cast<cl_ulong>(iWidth) * static_cast<cl_ulong>(iHeight);
+    const cl_ulong largest = pixels * kStereoCandidates * sizeof(cl_ushort);
+    const cl_ulong perPixel =
+        2 * 3 + sizeof(cl_short2) + kStereoCandidates + largest / pixels + 2 * 2 * sizeof(cl_float) + 2 * 3;
+    const cl_ulong perLevelPixel = 2 * (1 + sizeof(cl_ulong) + sizeof(cl_float));
+    const cl_ulong total = pixels * perPixel + pixels * perLevelPixel * 4 / 3;
+    if (largest > maxAllocBytes_) {
+        return size + " pixels need a buffer of " + MegaBytes(largest) + ", above the device's largest of " +
+               MegaBytes(maxAllocBytes_);
+    }
+    if (total > globalMemoryBytes_) {
+        return size + " pixels need " + MegaBytes(total) + " of device memory, above the device's " +
+               MegaBytes(globalMemoryBytes_);
+    }
+    return std::string();
+}
+
 bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
     if (!vLevels_.empty() && vLevels_[0].iWidth == iWidth && vLevels_[0].iHeight == iHeight) {
         return true;
     }
     vLevels_.clear();
-    if (AggregationScratchBytes(std::max(iWidth, iHeight)) + RightKeyBytes(iWidth) > localMemoryBytes_) {
-        sLastError_ = "the device has too little local memory for " + std::to_string(iWidth) + " x " +
-                      std::to_string(iHeight) + " pixels";
+    sLastError_ = Refusal(iWidth, iHeight);
+    if (!sLastError_.empty()) {
         return false;
     }
     cl_int iStatus = CL_SUCCESS;
@@ -123,15 +175,15 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
     const size_t pixels = Pixels(iWidth, iHeight);
     create(&clBgr_, 2 * pixels * 3);
     create(&clWindow_, pixels * sizeof(cl_short2));
-    create(&clCost_, pixels * kCandidates);
-    create(&clSums_, pixels * kCandidates * sizeof(cl_ushort));
+    create(&clCost_, pixels * kStereoCandidates);
+    create(&clSums_, pixels * kStereoCandidates * sizeof(cl_ushort));
     create(&clSelected_, 2 * pixels * sizeof(cl_float));
     create(&clMedian_, 2 * pixels * sizeof(cl_float));
     create(&clGreyPicture_, pixels * 3);
     create(&clColourPicture_, pixels * 3);
 
-    std::vector<Level> vLevels(kPyramidLevels);
-    for (int level = 0; level < kPyramidLevels; ++level) {
+    std::vector<Level> vLevels(iLevels_);
+    for (int level = 0; level < iLevels_; ++level) {
         Level& lv = vLevels[level];
         lv.iWidth = PyramidLevelSize(iWidth, level);
         lv.iHeight = PyramidLevelSize(iHeight, level);
@@ -147,29 +199,29 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
     return true;
 }
 
-bool StereoMatcher::Run(cl::Kernel& kernel, const char* name, const cl::NDRange& global,
-                        const cl::NDRange& local) {
+bool StereoMatcher::Run(Stage& stage, size_t items, size_t rows, size_t group) {
+    const size_t local = std::min(group, stage.maxGroup);
     // An event only where it is timed: a frame makes a few dozen launches.
     cl::Event event;
-    if (!Check(clQueue_.enqueueNDRangeKernel(kernel, cl::NullRange, global, local, nullptr,
-                                             bProfiling_ ? &event : nullptr),
-               name)) {
+    if (!Check(clQueue_.enqueueNDRangeKernel(stage.kernel, cl::NullRange,
+                                             cl::NDRange(RoundUp(items, local), rows), cl::NDRange(local, 1),
+                                             nullptr, bProfiling_ ? &event : nullptr),
+               stage.name)) {
         return false;
     }
     if (bProfiling_) {
-        vLaunches_.push_back({name, event});
+        vLaunches_.push_back({stage.name, event});
     }
     return true;
 }
 
-bool StereoMatcher::RunPixels(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t rows) {
-    return Run(kernel, name, cl::NDRange(RoundUp(static_cast<size_t>(iWidth), kRowGroup), rows),
-               cl::NDRange(kRowGroup, 1));
+bool StereoMatcher::RunPixels(Stage& stage, int32_t iWidth, int32_t rows) {
+    return Run(stage, static_cast<size_t>(iWidth), static_cast<size_t>(rows), kRowGroup);
 }
 
-bool StereoMatcher::RunBlocks(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t rows) {
-    const size_t blocks = (static_cast<size_t>(iWidth) + kBlock - 1) / kBlock;
-    return Run(kernel, name, cl::NDRange(RoundUp(blocks, kBlockGroup), rows), cl::NDRange(kBlockGroup, 1));
+bool StereoMatcher::RunBlocks(Stage& stage, int32_t iWidth, int32_t rows) {
+    const size_t blocks = (static_cast<size_t>(iWidth) + kStereoBlock - 1) / kStereoBlock;
+    return Run(stage, blocks, static_cast<size_t>(rows), kBlockGroup);
 }
 
 bool StereoMatcher::MatchLevel(int level) {
@@ -177,49 +229,45 @@ bool StereoMatcher::MatchLevel(int level) {
     const int32_t w = lv.iWidth;
     const int32_t h = lv.iHeight;
     const int maxDisparity = LevelMaxDisparity(iMaxDisparity_, level);
-    bool ok = Check(SetArgs(clCensus_, lv.clGrey, lv.clCensus, w, h), "Census arguments") &&
-              RunBlocks(clCensus_, "Census", w, 2 * h);
+    bool ok = Check(SetArgs(census_.kernel, lv.clGrey, lv.clCensus, w, h), "Census arguments") &&
+              RunBlocks(census_, w, 2 * h);
 
     // The coarsest level searches the whole range; the others around the coarser result.
-    if (level == kPyramidLevels - 1) {
-        const cl_short2 wholeRange = {{0, kCandidates / 2}};
+    if (level == iLevels_ - 1) {
+        const cl_short2 wholeRange = {{0, kStereoCandidates / 2}};
         ok = ok &&
              Check(clQueue_.enqueueFillBuffer(clWindow_, wholeRange, 0, Pixels(w, h) * sizeof(cl_short2)),
                    "setting the candidates");
     } else {
         const Level& coarse = vLevels_[level + 1];
         ok = ok &&
-             Check(SetArgs(clChooseWindows_, coarse.clDisparity, coarse.iWidth, coarse.iHeight, clWindow_, w,
-                           h, maxDisparity),
+             Check(SetArgs(chooseWindows_.kernel, coarse.clDisparity, coarse.iWidth, coarse.iHeight,
+                           clWindow_, w, h, maxDisparity),
                    "ChooseWindows arguments") &&
-             RunBlocks(clChooseWindows_, "ChooseWindows", w, h);
+             RunBlocks(chooseWindows_, w, h);
     }
     ok = ok &&
-         Check(SetArgs(clMatchingCost_, lv.clCensus, lv.clGrey, clWindow_, clCost_, w, h, maxDisparity),
+         Check(SetArgs(matchingCost_.kernel, lv.clCensus, lv.clGrey, clWindow_, clCost_, w, h, maxDisparity),
                "MatchingCost arguments") &&
-         RunPixels(clMatchingCost_, "MatchingCost", w, h);
+         RunPixels(matchingCost_, w, h);
 
     // Columns first: the device code picks the best candidates during the rows.
-    for (const bool columns : {true, false}) {
-        const int32_t paths = columns ? w : h;
-        const int32_t length = columns ? h : w;
-        const size_t items = (static_cast<size_t>(paths) + kPathsPerItem - 1) / kPathsPerItem;
+    for (const int rows : {0, 1}) {
+        const size_t paths = static_cast<size_t>(rows ? h : w);
         ok = ok &&
-             Check(SetArgs(clAggregatePaths_, clCost_, clWindow_, lv.clGrey, clSums_,
-                           cl::Local(AggregationScratchBytes(length)), cl::Local(RightKeyBytes(w)),
-                           clSelected_, w, h, columns ? 1 : 0, columns ? 0 : 1, columns ? 0 : 1),
+             Check(SetArgs(aggregatePaths_.kernel, clCost_, clWindow_, lv.clGrey, clSums_, clSelected_, w, h,
+                           rows),
                    "AggregatePaths arguments") &&
-             Run(clAggregatePaths_, "AggregatePaths", cl::NDRange(RoundUp(items, kPathGroup)),
-                 cl::NDRange(kPathGroup));
+             Run(aggregatePaths_, (paths + kStereoPathsPerItem - 1) / kStereoPathsPerItem, 1, kPathGroup);
     }
 
-    return ok && Check(SetArgs(clMedian3x3_, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
-           RunBlocks(clMedian3x3_, "Median3x3", w, 2 * h) &&
-           Check(SetArgs(clCheckConsistency_, clMedian_, clSelected_, w, h), "CheckConsistency arguments") &&
-           RunPixels(clCheckConsistency_, "CheckConsistency", w, 2 * h) &&
-           Check(SetArgs(clFillHoles_, clSelected_, lv.clDisparity, w, h), "FillHoles arguments") &&
-           Run(clFillHoles_, "FillHoles", cl::NDRange(RoundUp(2 * static_cast<size_t>(h), kRowsPerGroup)),
-               cl::NDRange(kRowsPerGroup));
+    return ok && Check(SetArgs(median3x3_.kernel, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
+           RunBlocks(median3x3_, w, 2 * h) &&
+           Check(SetArgs(checkConsistency_.kernel, clMedian_, clSelected_, w, h),
+                 "CheckConsistency arguments") &&
+           RunPixels(checkConsistency_, w, 2 * h) &&
+           Check(SetArgs(fillHoles_.kernel, clSelected_, lv.clDisparity, w, h), "FillHoles arguments") &&
+           Run(fillHoles_, 2 * static_cast<size_t>(h), 1, kRowsPerGroup);
 }
 
 bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth,
@@ -241,25 +289,25 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
                     "uploading the left view") &&
               Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_FALSE, pixels * 3, pixels * 3, pRight),
                     "uploading the right view") &&
-              Check(SetArgs(clGreyFromBgr_, clBgr_, vLevels_[0].clGrey, iWidth, 2 * iHeight),
+              Check(SetArgs(greyFromBgr_.kernel, clBgr_, vLevels_[0].clGrey, iWidth, 2 * iHeight),
                     "GreyFromBgr arguments") &&
-              RunPixels(clGreyFromBgr_, "GreyFromBgr", iWidth, 2 * iHeight);
-    for (int level = 1; level < kPyramidLevels && ok; ++level) {
+              RunPixels(greyFromBgr_, iWidth, 2 * iHeight);
+    for (int level = 1; level < iLevels_ && ok; ++level) {
         const Level& finer = vLevels_[level - 1];
         const Level& lv = vLevels_[level];
-        ok = Check(SetArgs(clHalveGrey_, finer.clGrey, lv.clGrey, finer.iWidth, finer.iHeight, lv.iWidth,
+        ok = Check(SetArgs(halveGrey_.kernel, finer.clGrey, lv.clGrey, finer.iWidth, finer.iHeight, lv.iWidth,
                            lv.iHeight),
                    "HalveGrey arguments") &&
-             RunPixels(clHalveGrey_, "HalveGrey", lv.iWidth, 2 * lv.iHeight);
+             RunPixels(halveGrey_, lv.iWidth, 2 * lv.iHeight);
     }
-    for (int level = kPyramidLevels - 1; level >= 0 && ok; --level) {
+    for (int level = iLevels_ - 1; level >= 0 && ok; --level) {
         ok = MatchLevel(level);
     }
     ok = ok &&
-         Check(SetArgs(clShowDisparity_, vLevels_[0].clDisparity, clGreyPicture_, clColourPicture_, iWidth,
-                       iHeight, iMaxDisparity_),
+         Check(SetArgs(showDisparity_.kernel, vLevels_[0].clDisparity, clGreyPicture_, clColourPicture_,
+                       iWidth, iHeight, iMaxDisparity_),
                "ShowDisparity arguments") &&
-         RunPixels(clShowDisparity_, "ShowDisparity", iWidth, iHeight) &&
+         RunPixels(showDisparity_, iWidth, iHeight) &&
          Check(clQueue_.enqueueReadBuffer(vLevels_[0].clDisparity, CL_FALSE, 0, pixels * sizeof(float),
                                           pResult->vDisparity.data()),
                "reading the disparity back") &&

@@ -12,9 +12,14 @@
 
 constexpr const char* kStereoSourceFile = "stereo.cl";
 
-// The range the device code handles: 16 candidates at an eighth of the size.
+// The range taken; the pyramid gets as many levels as it needs for it, and a range
+// must stay below the views' width.
 constexpr int kMinMaxDisparity = 1;
-constexpr int kMaxMaxDisparity = 120;
+constexpr int kMaxMaxDisparity = 1024;
+
+// Pyramid levels of the matcher for a range: at least four, and enough for the
+// coarsest to search the whole range with its 16 candidates.
+int StereoLevelCount(int iMaxDisparity);
 
 struct DisparityResult {
     int32_t iWidth = 0;
@@ -32,13 +37,13 @@ struct KernelTime {
 
 class StereoMatcher {
 public:
-    // Builds the program and creates its kernels; false, with the reason printed,
-    // when that fails.
+    // Builds the program and creates its kernels, and takes the device's limits; false,
+    // with the reason printed, when that fails.
     bool Init(const ComputeDevice& device, int iMaxDisparity);
 
     // Matches a pair of 3-sample pixel buffers of one size (row 0 on top) and reads
-    // the result back, the colour picture only with `bColour`. False on a device error,
-    // which LastError() then names.
+    // the result back, the colour picture only with `bColour`. False on a device error
+    // or a size the range or the device cannot take, which LastError() then names.
     bool Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth, int32_t iHeight,
                DisparityResult* pResult, bool bColour = true);
 
@@ -64,24 +69,35 @@ private:
         const char* name;
         cl::Event event;
     };
+    struct Stage {
+        cl::Kernel kernel;
+        const char* name = "";
+        size_t maxGroup = 1;  // work-items of a work-group, as the device allows for this kernel
+    };
 
+    // Empty when the views fit the range and the device; otherwise why not.
+    std::string Refusal(int32_t iWidth, int32_t iHeight) const;
     bool Resize(int32_t iWidth, int32_t iHeight);
     bool MatchLevel(int level);
-    bool Run(cl::Kernel& kernel, const char* name, const cl::NDRange& global, const cl::NDRange& local);
+    // `items` work-items along a row, in work-groups of up to `group` of them, for
+    // each of `rows` rows.
+    bool Run(Stage& stage, size_t items, size_t rows, size_t group);
     // One work-item per pixel of `rows` rows, or per block of 16 pixels of a row.
-    bool RunPixels(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t rows);
-    bool RunBlocks(cl::Kernel& kernel, const char* name, int32_t iWidth, int32_t rows);
+    bool RunPixels(Stage& stage, int32_t iWidth, int32_t rows);
+    bool RunBlocks(Stage& stage, int32_t iWidth, int32_t rows);
     bool Check(cl_int iStatus, const char* what);
 
     cl::Context clContext_;
     cl::CommandQueue clQueue_;
     cl::Program clProgram_;
     int iMaxDisparity_ = 0;
+    int iLevels_ = 0;
     bool bProfiling_ = false;
-    size_t localMemoryBytes_ = 0;
+    cl_ulong maxAllocBytes_ = 0;
+    cl_ulong globalMemoryBytes_ = 0;
 
-    cl::Kernel clGreyFromBgr_, clHalveGrey_, clCensus_, clChooseWindows_, clMatchingCost_, clAggregatePaths_,
-        clMedian3x3_, clCheckConsistency_, clFillHoles_, clShowDisparity_;
+    Stage greyFromBgr_, halveGrey_, census_, chooseWindows_, matchingCost_, aggregatePaths_, median3x3_,
+        checkConsistency_, fillHoles_, showDisparity_;
 
     std::vector<Level> vLevels_;
     // Sized for level 0 and used by each level in turn.

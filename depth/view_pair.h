@@ -13,9 +13,9 @@ struct ViewPair {
     int32_t iHeight = 0;
 };
 
-// Each pyramid level keeps at least 2 x 2 pixels; the device buffers stay modest.
+// The smallest keeps 2 x 2 pixels on four pyramid levels.
 constexpr int32_t kMinViewSize = 16;
-constexpr int32_t kMaxViewSize = 2048;
+constexpr int32_t kMaxViewSize = 8192;
 
 // Empty when both views were read and can be matched; otherwise why not, naming the file.
 std::string ReadViewPair(const std::string& leftFile, const std::string& rightFile, ViewPair* pPair);

@@ -1,4 +1,5 @@
-// Dense disparity of the left view, coarse to fine over four pyramid levels.
+// Dense disparity of the left view, coarse to fine over as many pyramid levels as the
+// range needs (the host builds them; four or more).
 //
 // Each level: a census transform of both views; for every left pixel 16 disparity
 // candidates, the whole range on the coarsest level and around the coarser level's
@@ -16,34 +17,84 @@
 // Work-items mostly take a block of 16 neighbouring pixels of a row, or the 16
 // candidates of one pixel, and work on them in vectors.
 
+// Tunables. The host passes the ones it shares as build options; these are the
+// defaults for a build without them.
+#ifndef CANDIDATES
 #define CANDIDATES 16
-#define HALF_WINDOW 8
+#endif
+#ifndef BLOCK
 #define BLOCK 16
-#define NO_ESTIMATE (-1.0f)
+#endif
+#ifndef MAX_DISPARITY
+#define MAX_DISPARITY 64
+#endif
+// One path's steps depend on each other, the paths' steps do not: a work-item that
+// walks several side by side lets a processor overlap them.
+#ifndef PATHS_PER_ITEM
+#define PATHS_PER_ITEM 4
+#endif
 
 // Matching cost: census bits that differ, plus the brightness difference up to
 // BRIGHTNESS_LIMIT divided by BRIGHTNESS_DIVISOR.
+#ifndef BRIGHTNESS_LIMIT
 #define BRIGHTNESS_LIMIT 32
+#endif
+#ifndef BRIGHTNESS_DIVISOR
 #define BRIGHTNESS_DIVISOR 2
+#endif
 #define OUTSIDE_COST 10        // the match would fall left of the right view
 #define OUT_OF_RANGE_COST 255  // beyond the disparity range searched
 
 // Aggregation penalties: a step of one disparity between neighbours on a path, and
 // any larger step, which costs less by EDGE_SLOPE per grey level of brightness
 // change, as depth edges tend to be brightness edges.
+#ifndef SMALL_STEP_PENALTY
 #define SMALL_STEP_PENALTY 20
+#endif
+#ifndef LARGE_STEP_PENALTY
 #define LARGE_STEP_PENALTY 72
+#endif
+#ifndef EDGE_SLOPE
 #define EDGE_SLOPE 2
-#define FAR_COST 8000  // a candidate the pixel before did not have; sums stay in 16 bits
+#endif
+#define FAR_COST 8000  // a candidate the pixel before did not have
 
 // The candidates cover the disparities of the coarser level within this many of its
 // pixels around the parent.
+#ifndef RANGE_RADIUS
 #define RANGE_RADIUS 2
+#endif
 
 // A match is kept when the other view's disparity at its partner differs by at most this.
 #define CONSISTENCY_LIMIT 1.0f
 // How far up and down a rejected pixel looks for the background.
 #define FILL_REACH_VERTICAL 12
+
+#define HALF_WINDOW (CANDIDATES / 2)
+#define NO_ESTIMATE (-1.0f)
+// The right view's best candidate as a key: the sum above, the disparity below.
+#define KEY_DISPARITY_BITS 16
+
+// What the code below is written for; anything else fails here, not on the device.
+#if CANDIDATES != 16 || BLOCK != 16
+#error "the vector code takes 16 candidates and blocks of 16 pixels"
+#endif
+#if MAX_DISPARITY < 1 || MAX_DISPARITY + CANDIDATES >= (1 << 15) || MAX_DISPARITY + CANDIDATES >= (1 << KEY_DISPARITY_BITS)
+#error "candidate windows are shorts and keys keep 16 bits of disparity"
+#endif
+#if PATHS_PER_ITEM < 1 || PATHS_PER_ITEM > 8
+#error "PATHS_PER_ITEM must be 1 to 8"
+#endif
+// A path cost stays within OUT_OF_RANGE_COST + LARGE_STEP_PENALTY, below FAR_COST,
+// and the sum of four within 16 bits.
+#if SMALL_STEP_PENALTY >= LARGE_STEP_PENALTY || OUT_OF_RANGE_COST + LARGE_STEP_PENALTY >= FAR_COST || 4 * FAR_COST >= 65536
+#error "the penalties do not fit the 16-bit sums"
+#endif
+
+// Helpers are always inlined: a 16-wide vector passed to a function that is not takes
+// a calling convention of its own on processors without 512-bit vectors, and the
+// compiler warns about every such call.
+#define HELPER static inline __attribute__((always_inline))
 
 // Vector types aligned like their elements: loads and stores through them are single
 // instructions, where vstoreN may become one store per element.
@@ -59,7 +110,7 @@ typedef ulong16 __attribute__((aligned(8))) ulong16_any;
 // Blocks of 16 pixels. A block that reaches past the side of the picture reads the
 // edge pixels instead, and writes only what lies inside.
 
-uchar16 LoadUchar16(__global const uchar* row, int x, int width)
+HELPER uchar16 LoadUchar16(__global const uchar* row, int x, int width)
 {
     if (x >= 0 && x + BLOCK <= width) {
         return *(__global const uchar16_any*)(row + x);
@@ -71,7 +122,7 @@ uchar16 LoadUchar16(__global const uchar* row, int x, int width)
     return *(uchar16_any*)v;
 }
 
-float16 LoadFloat16(__global const float* row, int x, int width)
+HELPER float16 LoadFloat16(__global const float* row, int x, int width)
 {
     if (x >= 0 && x + BLOCK <= width) {
         return *(__global const float16_any*)(row + x);
@@ -83,7 +134,7 @@ float16 LoadFloat16(__global const float* row, int x, int width)
     return *(float16_any*)v;
 }
 
-void StoreFloat16(float16 value, __global float* row, int x, int width)
+HELPER void StoreFloat16(float16 value, __global float* row, int x, int width)
 {
     if (x + BLOCK <= width) {
         *(__global float16_any*)(row + x) = value;
@@ -97,7 +148,7 @@ void StoreFloat16(float16 value, __global float* row, int x, int width)
 }
 
 // Row y of a stack of two views of `height` rows, y + dy kept within y's own view.
-int StackedRow(int y, int dy, int height)
+HELPER int StackedRow(int y, int dy, int height)
 {
     const int top = y >= height ? height : 0;
     return clamp(y + dy, top, top + height - 1);
@@ -181,14 +232,14 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 // Candidates: pixel p tries window[p].x + 0..7 and window[p].y + 0..7, with
 // y >= x + 8; where y == x + 8 they are one run of 16.
 
-int CandidateDisparity(short2 window, int k)
+HELPER int CandidateDisparity(short2 window, int k)
 {
     return k < HALF_WINDOW ? window.x + k : window.y + k - HALF_WINDOW;
 }
 
 // The smallest (low) and largest (high) estimate among the pixels within
 // RANGE_RADIUS of each of 8 neighbouring coarse pixels; +-INFINITY where none.
-void CoarseRange(__global const float* coarse, int coarseWidth, int coarseHeight, int cy, int cx,
+HELPER void CoarseRange(__global const float* coarse, int coarseWidth, int coarseHeight, int cy, int cx,
                  float8* low, float8* high)
 {
     *low = INFINITY;
@@ -235,8 +286,10 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
     int16 second = select(convert_int16(rint(high)) - HALF_WINDOW / 2, runStart + HALF_WINDOW, oneRun);
     first = select((int16)(0), first, known);
     second = select((int16)(HALF_WINDOW), second, known);
-    first = clamp(first, 0, max(0, maxDisparity - (CANDIDATES - 1)));
-    second = clamp(second, first + HALF_WINDOW, max(first + HALF_WINDOW, maxDisparity - (HALF_WINDOW - 1)));
+    // Vector bounds throughout: not every compiler gets the scalar-bound forms right.
+    first = clamp(first, (int16)(0), (int16)(max(0, maxDisparity - (CANDIDATES - 1))));
+    second = clamp(second, first + (int16)(HALF_WINDOW),
+                   max(first + (int16)(HALF_WINDOW), (int16)(maxDisparity - (HALF_WINDOW - 1))));
 
     const short16 a = convert_short16(first);
     const short16 b = convert_short16(second);
@@ -304,24 +357,15 @@ __kernel void MatchingCost(__global const ulong* census, __global const uchar* g
 }
 
 // ---------------------------------------------------------------------------------
-// Semi-global aggregation of the left view's costs along the rows, both ways, and
-// along the columns, both ways. Each work-item walks PATHS_PER_ITEM neighbouring rows
-// (or columns), first forward, keeping each step's path costs in local memory, then
-// backward, adding both into the sums: the sums are read and written once per pair of
-// directions.
-
-// One path's steps depend on each other, the paths' steps do not: walking several
-// side by side lets the processor overlap them.
-#define PATHS_PER_ITEM 4
-
-// The previous pixel's path costs by disparity, far costs elsewhere, for a step
-// between pixels with different candidates.
-#define BY_DISPARITY_OFFSET 8
-#define BY_DISPARITY_SIZE 160
+// Semi-global aggregation of the left view's costs along the columns, both ways, and
+// then along the rows, both ways. Each work-item walks PATHS_PER_ITEM neighbouring
+// columns (or rows), first forward, adding each step's path costs into the sums, then
+// backward, adding those too. Nothing is sized by the picture or the range but the
+// global buffers.
 
 // Written as a tree of shuffles on one width, which the compiler maps to the
 // processor's horizontal-minimum instruction where there is one.
-ushort LowestOf(ushort16 v)
+HELPER ushort LowestOf(ushort16 v)
 {
     ushort8 a = min(v.lo, v.hi);
     a = min(a, a.s45670123);
@@ -330,16 +374,22 @@ ushort LowestOf(ushort16 v)
     return a.s0;
 }
 
-ushort16 ReadByDisparity(const ushort* byDisparity, short2 w, int shift)
+// The disparities of the candidates of window w, lane by lane.
+HELPER int16 CandidateDisparities(short2 w)
 {
-    return (ushort16)(*(const ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.x + shift),
-                      *(const ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.y + shift));
+    return (int16)((int8)(w.x), (int8)(w.y)) + (int16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
 }
 
-void WriteByDisparity(ushort* byDisparity, short2 w, ushort16 values)
+// The path costs of the pixel before, whose candidates were `window`, at disparities
+// d; FAR_COST where it had no such candidate.
+HELPER ushort16 PreviousAt(ushort16 previous, short2 window, int16 d)
 {
-    *(ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.x) = values.lo;
-    *(ushort8_any*)(byDisparity + BY_DISPARITY_OFFSET + w.y) = values.hi;
+    const int16 inFirst = d >= (int16)(window.x) && d < (int16)(window.x + HALF_WINDOW);
+    const int16 inSecond = d >= (int16)(window.y) && d < (int16)(window.y + HALF_WINDOW);
+    const int16 lane = select(select((int16)(-1), d - (int16)(window.y - HALF_WINDOW), inSecond),
+                              d - (int16)(window.x), inFirst);
+    const ushort16 taken = shuffle(previous, convert_ushort16(lane & (CANDIDATES - 1)));
+    return select((ushort16)(FAR_COST), taken, convert_short16(lane >= (int16)(0)));
 }
 
 typedef struct {
@@ -351,8 +401,8 @@ typedef struct {
 
 // The path costs at pixel p from those of the pixel before on the path; with
 // `start`, p begins the path.
-void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global const short2* window,
-          __global const uchar* grey, int p, bool start)
+HELPER void Step(Path* path, __global const uchar* cost, __global const short2* window,
+                        __global const uchar* grey, int p, bool start)
 {
     const short2 w = window[p];
     const ushort16 matching = convert_ushort16(*(__global const uchar16_any*)(cost + p * CANDIDATES));
@@ -361,11 +411,11 @@ void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global 
     ushort16 same;
     ushort16 lower;
     ushort16 higher;
+    const ushort16 previous = path->cost;
     if (w.x == path->window.x && w.y == path->window.y) {
         // The common case: neighbours along the path share their candidates. Lane k's
         // neighbours are lanes k - 1 and k + 1, but across the gap of two separate runs.
         const ushort far = FAR_COST;
-        const ushort16 previous = path->cost;
         same = previous;
         lower = (ushort16)(far, previous.s0, previous.s12, previous.s3456, previous.s789abcde);
         higher = (ushort16)(previous.s12345678, previous.s9abc, previous.sde, previous.sf, far);
@@ -374,11 +424,10 @@ void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global 
             higher.s7 = far;
         }
     } else {
-        WriteByDisparity(byDisparity, path->window, path->cost);
-        same = ReadByDisparity(byDisparity, w, 0);
-        lower = ReadByDisparity(byDisparity, w, -1);
-        higher = ReadByDisparity(byDisparity, w, 1);
-        WriteByDisparity(byDisparity, path->window, (ushort16)(FAR_COST));
+        const int16 d = CandidateDisparities(w);
+        same = PreviousAt(previous, path->window, d);
+        lower = PreviousAt(previous, path->window, d - (int16)(1));
+        higher = PreviousAt(previous, path->window, d + (int16)(1));
     }
 
     const int largeStep =
@@ -393,7 +442,7 @@ void Step(Path* path, ushort* byDisparity, __global const uchar* cost, __global 
 
 // The best candidate of a left pixel: the lowest sum, refined by the parabola through
 // it and its neighbours where both are candidates too.
-float BestLeft(ushort16 sum, short2 w)
+HELPER float BestLeft(ushort16 sum, short2 w)
 {
     const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(LowestOf(sum))));
@@ -413,45 +462,44 @@ float BestLeft(ushort16 sum, short2 w)
 }
 
 // Right pixel x - d sees what left pixel x sees at disparity d. So each left pixel
-// offers its sums to the right pixels its candidates name, as keys (sum << 8) | d, and
-// each right pixel keeps the lowest key offered: the lowest sum, the smallest
+// offers its sums to the right pixels its candidates name, as keys (sum << 16) | d,
+// and each right pixel keeps the lowest key offered: the lowest sum, the smallest
 // disparity among equals. One run of 8 candidates from `start` names 8 neighbouring
-// right pixels, in reverse order.
-void OfferRun(__local uint* keys, ushort8 sums, int start, int x)
+// right pixels, in reverse order; those left of the view are not offered.
+HELPER void OfferRun(__global uint* keys, ushort8 sums, int start, int x)
 {
     const int first = x - start - (HALF_WINDOW - 1);
-    const uint8 offer = (convert_uint8(sums.s76543210) << 8) | ((uint8)(start) + (uint8)(7, 6, 5, 4, 3, 2, 1, 0));
+    const uint8 offer = (convert_uint8(sums.s76543210) << KEY_DISPARITY_BITS) |
+                        ((uint8)(start) + (uint8)(7, 6, 5, 4, 3, 2, 1, 0));
     if (first >= 0) {
-        __local uint8_any* kept = (__local uint8_any*)(keys + first);
+        __global uint8_any* kept = (__global uint8_any*)(keys + first);
         *kept = min(*kept, offer);
     } else {
         uint v[HALF_WINDOW];
         *(uint8_any*)v = offer;
-        for (int i = -first; i < HALF_WINDOW; ++i) {
+        for (int i = max(-first, 0); i < HALF_WINDOW; ++i) {
             keys[first + i] = min(keys[first + i], v[i]);
         }
     }
 }
 
-// With `selectBoth`, for the rows, which come last: the backward walk keeps the
-// complete sums of its rows in local memory instead of writing them, and the best
-// candidates of both views are picked from there, into the stacked `disparity`;
-// `rightKeys` has room for a row's keys per path.
+// The first pass takes the columns and writes the sums; the second takes the rows,
+// adds to them, and picks the best candidates of both views into the stacked
+// `disparity`, whose right half holds each row's keys until its walk is done.
 __kernel void AggregatePaths(__global const uchar* cost, __global const short2* window, __global const uchar* grey,
-                             __global ushort* sums, __local ushort* forward, __local uint* rightKeys,
-                             __global float* disparity, int width, int height, int columns, int accumulate,
-                             int selectBoth)
+                             __global ushort* sums, __global uint* disparity, int width, int height, int rows)
 {
-    const int paths = columns ? width : height;
-    const int length = columns ? height : width;
-    const int along = columns ? width : 1;   // from one pixel of a path to the next
-    const int across = columns ? 1 : width;  // from one path to the next
-    __local ushort* scratch = forward + get_local_id(0) * length * PATHS_PER_ITEM * CANDIDATES;
+    const int paths = rows ? height : width;
+    const int length = rows ? width : height;
+    const int along = rows ? 1 : width;   // from one pixel of a path to the next
+    const int across = rows ? width : 1;  // from one path to the next
+    if (get_global_id(0) * PATHS_PER_ITEM >= paths) {
+        return;
+    }
 
     Path path[PATHS_PER_ITEM];
     int first[PATHS_PER_ITEM];   // pixel
     bool owner[PATHS_PER_ITEM];  // false for a padding path, which repeats the last one unwritten
-    ushort byDisparity[PATHS_PER_ITEM][BY_DISPARITY_SIZE];
 #pragma unroll
     for (int j = 0; j < PATHS_PER_ITEM; ++j) {
         const int t = get_global_id(0) * PATHS_PER_ITEM + j;
@@ -461,16 +509,27 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
         path[j].cost = (ushort16)(FAR_COST);
         path[j].grey = 0;
         path[j].lowest = 0;
-        for (int i = 0; i < BY_DISPARITY_SIZE; i += 16) {
-            *(ushort16_any*)(byDisparity[j] + i) = (ushort16)(FAR_COST);
-        }
     }
 
     for (int step = 0; step < length; ++step) {
 #pragma unroll
         for (int j = 0; j < PATHS_PER_ITEM; ++j) {
-            Step(&path[j], byDisparity[j], cost, window, grey, first[j] + step * along, step == 0);
-            *(__local ushort16*)(scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES) = path[j].cost;
+            const int p = first[j] + step * along;
+            Step(&path[j], cost, window, grey, p, step == 0);
+            __global ushort16_any* sum = (__global ushort16_any*)(sums + p * CANDIDATES);
+            if (owner[j]) {
+                *sum = rows ? *sum + path[j].cost : path[j].cost;
+            }
+        }
+    }
+
+    if (rows) {
+#pragma unroll
+        for (int j = 0; j < PATHS_PER_ITEM; ++j) {
+            __global uint* keys = disparity + (height * width + first[j]);
+            for (int x = 0; owner[j] && x < width; ++x) {
+                keys[x] = 0xFFFFFFFFu;
+            }
         }
     }
 
@@ -478,42 +537,30 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
 #pragma unroll
         for (int j = 0; j < PATHS_PER_ITEM; ++j) {
             const int p = first[j] + step * along;
-            Step(&path[j], byDisparity[j], cost, window, grey, p, step == length - 1);
-            __local ushort* kept = scratch + (step * PATHS_PER_ITEM + j) * CANDIDATES;
+            Step(&path[j], cost, window, grey, p, step == length - 1);
+            if (!owner[j]) {
+                continue;
+            }
             __global ushort16_any* sum = (__global ushort16_any*)(sums + p * CANDIDATES);
-            const ushort16 both = path[j].cost + *(__local ushort16*)kept;
-            const ushort16 total = accumulate ? *sum + both : both;
-            if (selectBoth) {
-                *(__local ushort16*)kept = total;
-            } else if (owner[j]) {
+            const ushort16 total = *sum + path[j].cost;
+            if (rows) {
+                disparity[p] = as_uint(BestLeft(total, path[j].window));
+                OfferRun(disparity + height * width + first[j], total.lo, path[j].window.x, step);
+                OfferRun(disparity + height * width + first[j], total.hi, path[j].window.y, step);
+            } else {
                 *sum = total;
             }
         }
     }
 
-    // Apart from the walks, whose loop stays small enough for the processor to overlap
-    // the paths.
-    if (selectBoth) {
+    if (rows) {
 #pragma unroll 1
         for (int j = 0; j < PATHS_PER_ITEM; ++j) {
-            if (!owner[j]) {
-                continue;
-            }
-            __local uint* keys = rightKeys + get_local_id(0) * PATHS_PER_ITEM * width + j * width;
-            for (int x = 0; x < width; ++x) {
-                keys[x] = 0xFFFFFFFFu;
-            }
-            for (int x = 0; x < width; ++x) {
-                const int p = first[j] + x;
-                const ushort16 total = *(__local ushort16*)(scratch + (x * PATHS_PER_ITEM + j) * CANDIDATES);
-                const short2 w = window[p];
-                disparity[p] = BestLeft(total, w);
-                OfferRun(keys, total.lo, w.x, x);
-                OfferRun(keys, total.hi, w.y, x);
-            }
-            for (int x = 0; x < width; ++x) {
+            __global uint* keys = disparity + (height * width + first[j]);
+            for (int x = 0; owner[j] && x < width; ++x) {
                 const uint key = keys[x];
-                disparity[height * width + first[j] + x] = key == 0xFFFFFFFFu ? NO_ESTIMATE : (float)(key & 0xFFu);
+                keys[x] = as_uint(key == 0xFFFFFFFFu ? NO_ESTIMATE
+                                                     : (float)(key & ((1u << KEY_DISPARITY_BITS) - 1u)));
             }
         }
     }
@@ -558,7 +605,7 @@ __kernel void Median3x3(__global const float* input, __global float* output, int
 
 // The disparity at (x, y) of `view` (0 left, 1 right) where the other view's
 // disparity at its partner agrees; otherwise NO_ESTIMATE.
-float Checked(__global const float* disparity, int width, int height, int view, int x, int y)
+HELPER float Checked(__global const float* disparity, int width, int height, int view, int x, int y)
 {
     const float d = disparity[(view * height + y) * width + x];
     const int partner = (int)floor((float)x + (view == 0 ? -d : d) + 0.5f);
@@ -581,7 +628,7 @@ __kernel void CheckConsistency(__global const float* disparity, __global float* 
 }
 
 // The first estimate from p on in steps of `step`, at most `count` steps; INFINITY if none.
-float NearestEstimate(__global const float* checked, int p, int step, int count)
+HELPER float NearestEstimate(__global const float* checked, int p, int step, int count)
 {
     for (int i = 1; i <= count; ++i) {
         const float d = checked[p + i * step];

@@ -18,14 +18,15 @@ packages=(
   libsdl2-dev libstb-dev
 )
 # The tests, benchmarks (libpng and libjpeg-turbo are the decode benchmark's peers),
-# fuzz targets, and the Windows cross build run under Wine.
+# fuzz targets, and the Windows cross build run under Wine. Oclgrind runs korrdepth
+# through its own wrapper; Debian registers no platform for it.
 # libclang-rt-dev follows the default clang; python3-meshio reads korrdepth's point
 # clouds back in the tests, as a reader that is not the project's own.
 if [ "${1:-all}" = all ]; then
   packages+=(
     clang libclang-rt-dev
     libx11-dev libgtest-dev libbenchmark-dev libpng-dev libjpeg-dev
-    xvfb xauth xdotool imagemagick python3-meshio
+    xvfb xauth xdotool imagemagick python3-meshio oclgrind
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 x11-utils
   )
 fi

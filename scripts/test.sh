@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the suite on an X display of
-# its own, the Windows program under Wine, the suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and each fuzz target for a bounded time (FUZZ_SECONDS,
-# 60 by default).
+# its own, korrdepth's device code under Oclgrind, the Windows program under Wine, the
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz
+# target for a bounded time (FUZZ_SECONDS, 60 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install_deps.sh
@@ -16,6 +16,7 @@ trap 'rm -f "$summary"' EXIT
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 xvfb-run -a "${screen[@]}" ctest --test-dir build --output-on-failure -j"$jobs" | tee -a "$summary"
+scripts/oclgrind_test.sh build  # korrdepth's device code: every access of every work-item checked
 scripts/soak.sh 20000  # headless frames back to back: memory, files, threads and title hold
 
 # The Windows program, cross-built and run under Wine, checked against this build.

@@ -2,11 +2,13 @@
 // all pixels with truth and over the visible ones (bad-0.5, 1, 2 and 4, D1, mean and
 // root-mean-square error, share estimated), and the time of a match. Run it where
 // stereo.cl is, e.g. build/run:
-//   ../tests/depth_accuracy [--kernels] [--pictures DIR] [--only NAME]
-// --pictures writes, per pair, the colour map and a map of the bad pixels (red).
+//   ../tests/depth_accuracy [--kernels] [--pictures DIR] [--only NAME] [--max-disparity N]
+// --pictures writes, per pair, the colour map and a map of the bad pixels (red);
+// --max-disparity searches the 2001/2003 pairs and the sample to another range than 64.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -28,6 +30,7 @@ struct Options {
     bool printKernels = false;
     std::string pictureDir;
     std::string only;  // one pair by name, or all
+    int maxDisparity = 64;
 };
 
 struct Views {
@@ -110,12 +113,15 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--kernels") == 0) options.printKernels = true;
         if (std::strcmp(argv[i], "--pictures") == 0 && i + 1 < argc) options.pictureDir = argv[++i];
         if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) options.only = argv[++i];
+        if (std::strcmp(argv[i], "--max-disparity") == 0 && i + 1 < argc)
+            options.maxDisparity = std::atoi(argv[++i]);
     }
     const auto wanted = [&](const std::string& name) { return options.only.empty() || options.only == name; };
     ComputeDevice device;
     StereoMatcher matcher;
     std::printf("--- device setup ---\n");
-    if (!InitComputeDevice(CL_QUEUE_PROFILING_ENABLE, &device) || !matcher.Init(device, 64)) return 1;
+    if (!InitComputeDevice(CL_QUEUE_PROFILING_ENABLE, &device) || !matcher.Init(device, options.maxDisparity))
+        return 1;
 
     double sum = 0.0;
     int counted = 0;
@@ -134,7 +140,7 @@ int main(int argc, char** argv) {
             std::printf("%s: skipped (%s)\n", pair.name.c_str(), SharedTestDataMissing().c_str());
             continue;
         }
-        if (!UseRange(device, &matcher, 64)) return 1;
+        if (!UseRange(device, &matcher, options.maxDisparity)) return 1;
         sum +=
             Measure(matcher, pair.name, {left.get(), right.get(), width, height}, ToTruthMap(truth), options)
                 .all.dBadPercent[1];
@@ -144,7 +150,7 @@ int main(int argc, char** argv) {
 
     if (wanted("sample")) {
         const StereoSample sample = GenerateSampleScene();
-        if (!UseRange(device, &matcher, 64)) return 1;
+        if (!UseRange(device, &matcher, options.maxDisparity)) return 1;
         Measure(matcher, "sample", {sample.left.data(), sample.right.data(), sample.width, sample.height},
                 ToTruthMap(SampleTruth(sample)), options);
     }

@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <utility>
 
 #include "compute/init_opencl.h"
 #include "depth/disparity_colour_map.h"
@@ -12,6 +14,7 @@
 #include "tests/support/disparity_truth.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_data.h"
+#include "tools/random_dot_scene.h"
 #include "tools/sample_scene.h"
 
 namespace fs = std::filesystem;
@@ -19,15 +22,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kMaxDisparity = 64;
-
-// A flat rectangle in front of a flat background, both finely textured.
-struct Scene {
-    int32_t width;
-    int32_t height;
-    int background;  // disparity
-    int front;       // disparity of the rectangle; 0 for none
-    int left, top, right, bottom;
-};
+// Every range a case below searches; one matcher each.
+constexpr int kRanges[] = {8, kMaxDisparity, 256, 600};
 
 struct Pair {
     std::vector<unsigned char> left;
@@ -35,41 +31,9 @@ struct Pair {
     DisparityMap truth;
 };
 
-// Texture in the surface's own coordinates, so that both eyes see the same pattern.
-unsigned char Texture(int u, int y, unsigned layer) {
-    unsigned h =
-        static_cast<unsigned>(u) * 73856093u ^ static_cast<unsigned>(y) * 19349663u ^ layer * 83492791u;
-    h ^= h >> 13;
-    h *= 0x5bd1e995u;
-    h ^= h >> 15;
-    return static_cast<unsigned char>(h);
-}
-
-Pair Render(const Scene& s) {
-    Pair pair;
-    const size_t pixels = static_cast<size_t>(s.width) * s.height;
-    pair.left.resize(pixels * 3);
-    pair.right.resize(pixels * 3);
-    pair.truth = DisparityMap{s.width, s.height, std::vector<float>(pixels)};
-    const auto inFront = [&](int u, int y) {
-        return s.front > 0 && u >= s.left && u < s.right && y >= s.top && y < s.bottom;
-    };
-    for (int y = 0; y < s.height; ++y) {
-        for (int x = 0; x < s.width; ++x) {
-            const size_t p = static_cast<size_t>(y) * s.width + x;
-            // Left pixel x shows surface point u = x; right pixel x shows u = x + d.
-            const bool leftFront = inFront(x, y);
-            const bool rightFront = inFront(x + s.front, y);
-            const unsigned char l = leftFront ? Texture(x, y, 1) : Texture(x, y, 0);
-            const unsigned char r = rightFront ? Texture(x + s.front, y, 1) : Texture(x + s.background, y, 0);
-            for (int c = 0; c < 3; ++c) {
-                pair.left[3 * p + c] = static_cast<unsigned char>(l ^ (c * 37));
-                pair.right[3 * p + c] = static_cast<unsigned char>(r ^ (c * 37));
-            }
-            pair.truth.values[p] = static_cast<float>(leftFront ? s.front : s.background);
-        }
-    }
-    return pair;
+Pair Render(const RandomDotScene& scene) {
+    RandomDotPair dots = RenderRandomDotPair(scene);
+    return {std::move(dots.left), std::move(dots.right), {scene.width, scene.height, std::move(dots.truth)}};
 }
 
 class StereoMatcherTest : public testing::Test {
@@ -79,30 +43,35 @@ protected:
         fs::copy_file(StereoKernelSourceFile(), dir.path() / "stereo.cl");
         ScopedWorkingDirectory cwd(dir.path());
         device_ = std::make_unique<ComputeDevice>();
-        matcher_ = std::make_unique<StereoMatcher>();
-        ready_ = InitComputeDevice(0, device_.get()) && matcher_->Init(*device_, kMaxDisparity);
+        ready_ = InitComputeDevice(0, device_.get());
+        for (const int range : kRanges) {
+            matchers_[range] = std::make_unique<StereoMatcher>();
+            ready_ = ready_ && matchers_[range]->Init(*device_, range);
+        }
     }
     static void TearDownTestSuite() {
-        matcher_.reset();
+        matchers_.clear();
         device_.reset();
     }
     void SetUp() override { ASSERT_TRUE(ready_) << "the OpenCL setup or the build of stereo.cl failed"; }
 
     static DisparityResult Match(const std::vector<unsigned char>& left,
-                                 const std::vector<unsigned char>& right, int32_t width, int32_t height) {
+                                 const std::vector<unsigned char>& right, int32_t width, int32_t height,
+                                 int range = kMaxDisparity) {
         DisparityResult result;
-        EXPECT_TRUE(matcher_->Match(left.data(), right.data(), width, height, &result))
-            << matcher_->LastError();
+        StereoMatcher& matcher = *matchers_.at(range);
+        EXPECT_TRUE(matcher.Match(left.data(), right.data(), width, height, &result))
+            << matcher.LastError();
         return result;
     }
 
     static std::unique_ptr<ComputeDevice> device_;
-    static std::unique_ptr<StereoMatcher> matcher_;
+    static std::map<int, std::unique_ptr<StereoMatcher>> matchers_;
     static bool ready_;
 };
 
 std::unique_ptr<ComputeDevice> StereoMatcherTest::device_;
-std::unique_ptr<StereoMatcher> StereoMatcherTest::matcher_;
+std::map<int, std::unique_ptr<StereoMatcher>> StereoMatcherTest::matchers_;
 bool StereoMatcherTest::ready_ = false;
 
 // The window's bar computes the device's colour map on the host; they must agree.
@@ -122,34 +91,46 @@ TEST_F(StereoMatcherTest, TheSamplePairIsAtMostTwoPercentBadAndColouredAsTheBarI
     EXPECT_EQ(differing, 0) << "samples of the device's colour map that the host's map does not give";
 }
 
-TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySize) {
+TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySizeAndRange) {
     struct Case {
-        Scene scene;
-        double badPercent;  // at most; a rectangle's edges and occlusions cost a little
+        RandomDotScene scene;
+        int range;
+        double badPercent;  // at most, of the pixels the shift leaves visible; edges and occlusions cost a
+                            // little
     };
     const Case cases[] = {
-        {{120, 80, 5, 0, 0, 0, 0, 0}, 1.0},
-        {{120, 80, 37, 0, 0, 0, 0, 0}, 1.0},
-        {{160, 96, 6, 21, 60, 24, 120, 72}, 5.0},  // a rectangle in front
-        {{201, 95, 9, 17, 60, 20, 140, 80}, 5.0},  // odd sizes: every level loses a pixel
-        {{101, 47, 9, 0, 0, 0, 0, 0}, 1.0},
-        {{16, 16, 2, 0, 0, 0, 0, 0}, 1.0},    // the smallest pair taken
-        {{330, 40, 60, 0, 0, 0, 0, 0}, 1.0},  // wider than a work-group, near the range's end
+        {{120, 80, 5, 0, 0, 0, 0, 0}, kMaxDisparity, 1.0},
+        {{120, 80, 37, 0, 0, 0, 0, 0}, kMaxDisparity, 1.0},
+        {{160, 96, 6, 21, 60, 24, 120, 72}, kMaxDisparity, 5.0},  // a rectangle in front
+        {{201, 95, 9, 17, 60, 20, 140, 80}, kMaxDisparity, 5.0},  // odd sizes: every level loses a pixel
+        {{101, 47, 9, 0, 0, 0, 0, 0}, kMaxDisparity, 1.0},
+        {{16, 16, 2, 0, 0, 0, 0, 0}, 8, 1.0},                // the smallest pair taken
+        {{330, 40, 60, 0, 0, 0, 0, 0}, kMaxDisparity, 1.0},  // wider than a work-group, near the range's end
+        {{960, 540, 180, 0, 0, 0, 0, 0}, 256, 1.0},          // six pyramid levels
+        {{3000, 2000, 500, 0, 0, 0, 0, 0}, 600, 1.0},        // seven
     };
     for (const Case& c : cases) {
-        const Scene& scene = c.scene;
+        const RandomDotScene& scene = c.scene;
         const Pair pair = Render(scene);
-        const DisparityResult result = Match(pair.left, pair.right, scene.width, scene.height);
+        const DisparityResult result = Match(pair.left, pair.right, scene.width, scene.height, c.range);
         ASSERT_EQ(result.vDisparity.size(), pair.truth.values.size());
         int outside = 0;
         for (float d : result.vDisparity) {
-            outside += !(d >= 0.0f && d <= kMaxDisparity);
+            outside += !(d >= 0.0f && d <= static_cast<float>(c.range));
         }
         const std::string what = std::to_string(scene.width) + " x " + std::to_string(scene.height) + ", d " +
                                  std::to_string(scene.background) + "/" + std::to_string(scene.front);
-        EXPECT_EQ(outside, 0) << what << ": estimates missing or outside 0.." << kMaxDisparity;
+        EXPECT_EQ(outside, 0) << what << ": estimates missing or outside 0.." << c.range;
         EXPECT_LE(BadPixelPercent(pair.truth, result.vDisparity), c.badPercent) << what;
     }
+}
+
+TEST_F(StereoMatcherTest, ARangeAsWideAsTheViewsIsRefusedInOneLine) {
+    const Pair pair = Render({64, 40, 5, 0, 0, 0, 0, 0});
+    DisparityResult result;
+    EXPECT_FALSE(matchers_.at(kMaxDisparity)->Match(pair.left.data(), pair.right.data(), 64, 40, &result));
+    EXPECT_EQ(matchers_.at(kMaxDisparity)->LastError(),
+              "disparities up to 64 need views wider than 64 pixels, not 64 x 40");
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+#pragma once
+// The matcher's tunables that the host and stereo.cl share. The device code gets them
+// as build options (-DNAME=value); its own defaults are the same, and it refuses at
+// build time what its vectors and sums cannot hold.
+
+#include <string>
+
+constexpr int kStereoCandidates = 16;   // per pixel and level: two runs of 8
+constexpr int kStereoBlock = 16;        // pixels of a row that one work-item takes in vectors
+constexpr int kStereoPathsPerItem = 4;  // paths that one work-item of the aggregation walks
+// Matching cost: census bits that differ plus the brightness difference up to the
+// limit, divided by the divisor.
+constexpr int kStereoBrightnessLimit = 32;
+constexpr int kStereoBrightnessDivisor = 2;
+// Aggregation: a step of one disparity along a path, any larger step, and how much
+// less that costs per grey level of brightness change.
+constexpr int kStereoSmallStepPenalty = 20;
+constexpr int kStereoLargeStepPenalty = 72;
+constexpr int kStereoEdgeSlope = 2;
+// Coarser pixels around the parent whose estimates set a pixel's candidates.
+constexpr int kStereoRangeRadius = 2;
+
+struct StereoTunable {
+    const char* name;  // in stereo.cl
+    int value;
+};
+
+constexpr StereoTunable kStereoTunables[] = {
+    {"CANDIDATES", kStereoCandidates},
+    {"BLOCK", kStereoBlock},
+    {"PATHS_PER_ITEM", kStereoPathsPerItem},
+    {"BRIGHTNESS_LIMIT", kStereoBrightnessLimit},
+    {"BRIGHTNESS_DIVISOR", kStereoBrightnessDivisor},
+    {"SMALL_STEP_PENALTY", kStereoSmallStepPenalty},
+    {"LARGE_STEP_PENALTY", kStereoLargeStepPenalty},
+    {"EDGE_SLOPE", kStereoEdgeSlope},
+    {"RANGE_RADIUS", kStereoRangeRadius},
+};
+
+// The build options of stereo.cl for a range of 0 to iMaxDisparity.
+std::string StereoBuildOptions(int iMaxDisparity);

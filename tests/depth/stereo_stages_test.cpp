@@ -1,0 +1,519 @@
+// Each kernel of stereo.cl but the pictures, against a plain C++ twin written from what
+// it is meant to compute, on random data of odd sizes: the integer stages and the
+// clean-up bit for bit, the sub-pixel step to 1e-4 px (the device may divide less
+// exactly).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "compute/init_opencl.h"
+#include "compute/load_text_file.h"
+#include "depth/stereo_tunables.h"
+#include "tests/support/test_data.h"
+
+namespace {
+
+constexpr int kRange = 40;  // the range the program is built for
+constexpr int kWidth = 45;  // odd, and not a whole number of blocks or paths
+constexpr int kHeight = 23;
+constexpr int kFarCost = 8000;  // as the device code's
+constexpr float kSubPixelTolerance = 1e-4f;
+
+struct Window {
+    int16_t first;
+    int16_t second;
+};
+
+int Candidate(Window w, int k) {
+    return k < kStereoCandidates / 2 ? w.first + k : w.second + k - kStereoCandidates / 2;
+}
+
+// --- the twins ---
+
+// Bit 47 is the first neighbour in reading order, bit 0 the last; set where darker.
+uint64_t CensusTwin(const std::vector<uint8_t>& grey, int width, int height, int x, int y) {
+    const int top = y >= height ? height : 0;
+    const uint8_t centre = grey[static_cast<size_t>(y * width + x)];
+    uint64_t bits = 0;
+    for (int dy = -3; dy <= 3; ++dy) {
+        for (int dx = -3; dx <= 3; ++dx) {
+            if (dx == 0 && dy == 0) continue;
+            const int yy = std::clamp(y + dy, top, top + height - 1);
+            const int xx = std::clamp(x + dx, 0, width - 1);
+            bits = (bits << 1) | (grey[static_cast<size_t>(yy * width + xx)] < centre ? 1u : 0u);
+        }
+    }
+    return bits;
+}
+
+// Around twice the lowest and the highest coarse estimate near the parent.
+Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseHeight, int x, int y,
+                  int range) {
+    const int cy = std::min(y / 2, coarseHeight - 1);
+    const int cx = x / 2;
+    float low = INFINITY;
+    float high = -INFINITY;
+    for (int j = -kStereoRangeRadius; j <= kStereoRangeRadius; ++j) {
+        for (int i = -kStereoRangeRadius; i <= kStereoRangeRadius; ++i) {
+            const int yy = std::clamp(cy + j, 0, coarseHeight - 1);
+            const int xx = std::clamp(cx + i, 0, coarseWidth - 1);
+            const float v = coarse[static_cast<size_t>(yy * coarseWidth + xx)];
+            if (std::isfinite(v) && v >= 0.0f) {
+                low = std::min(low, v);
+                high = std::max(high, v);
+            }
+        }
+    }
+    int first = 0;
+    int second = kStereoCandidates / 2;
+    if (high >= low) {
+        low *= 2.0f;
+        high *= 2.0f;
+        const int needLow = static_cast<int>(std::floor(low)) - 1;
+        const int needHigh = static_cast<int>(std::ceil(high)) + 1;
+        const int span = needHigh - needLow + 1;
+        if (span <= kStereoCandidates) {
+            first = needLow - (kStereoCandidates - span) / 2;
+            second = first + kStereoCandidates / 2;
+        } else {
+            first = static_cast<int>(std::nearbyint(low)) - 3;
+            second = static_cast<int>(std::nearbyint(high)) - 4;
+        }
+    }
+    first = std::clamp(first, 0, std::max(0, range - (kStereoCandidates - 1)));
+    second = std::clamp(second, first + 8, std::max(first + 8, range - 7));
+    return {static_cast<int16_t>(first), static_cast<int16_t>(second)};
+}
+
+int CostTwin(const std::vector<uint64_t>& census, const std::vector<uint8_t>& grey, int width, int height,
+             int x, int y, int d, int range) {
+    if (d > range) return 255;
+    const int xr = x - d;
+    if (xr < 0) return 10;
+    const size_t p = static_cast<size_t>(y * width + x);
+    const size_t r = static_cast<size_t>((height + y) * width + xr);
+    const int brightness =
+        std::min(std::abs(grey[r] - grey[p]), kStereoBrightnessLimit) / kStereoBrightnessDivisor;
+    return std::min(__builtin_popcountll(census[p] ^ census[r]) + brightness, 254);
+}
+
+// One path's costs, candidate by candidate, looked up by disparity.
+struct PathTwin {
+    std::array<int, kStereoCandidates> cost{};
+    Window window{-1, -1};
+    int grey = 0;
+    int lowest = 0;
+
+    int At(int d) const {
+        for (int k = 0; k < kStereoCandidates; ++k) {
+            if (Candidate(window, k) == d) return cost[static_cast<size_t>(k)];
+        }
+        return kFarCost;
+    }
+    void Step(const uint8_t* matching, Window w, int brightness, bool start) {
+        const int largeStep =
+            std::max(kStereoSmallStepPenalty + 1,
+                     kStereoLargeStepPenalty - kStereoEdgeSlope * std::abs(brightness - grey));
+        std::array<int, kStereoCandidates> next{};
+        for (int k = 0; k < kStereoCandidates; ++k) {
+            const int d = Candidate(w, k);
+            const int best = std::min({At(d), lowest + largeStep, At(d - 1) + kStereoSmallStepPenalty,
+                                       At(d + 1) + kStereoSmallStepPenalty});
+            next[static_cast<size_t>(k)] = matching[k] + (start ? 0 : best - lowest);
+        }
+        cost = next;
+        window = w;
+        grey = brightness;
+        lowest = *std::min_element(cost.begin(), cost.end());
+    }
+};
+
+float BestLeftTwin(const uint16_t* sum, Window w) {
+    const int best = static_cast<int>(std::min_element(sum, sum + kStereoCandidates) - sum);
+    const bool oneRun = w.second == w.first + 8;
+    const bool inside = best % 8 != 0 && best % 8 != 7;
+    float offset = 0.0f;
+    if (best > 0 && best < kStereoCandidates - 1 && (inside || oneRun)) {
+        const float below = sum[best - 1];
+        const float centre = sum[best];
+        const float above = sum[best + 1];
+        const float curvature = below - 2.0f * centre + above;
+        offset = curvature > 0.0f ? (below - above) / (2.0f * curvature) : 0.0f;
+    }
+    return static_cast<float>(Candidate(w, best)) + offset;
+}
+
+// 3 x 3 median of a stacked map, edges repeated within each view; no estimate
+// (negative) counts as the largest value and comes out as -1.
+float MedianTwin(const std::vector<float>& map, int width, int height, int x, int y) {
+    const int top = y >= height ? height : 0;
+    std::array<float, 9> v{};
+    size_t n = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            const int yy = std::clamp(y + dy, top, top + height - 1);
+            const float d = map[static_cast<size_t>(yy * width + std::clamp(x + dx, 0, width - 1))];
+            v[n++] = d < 0.0f ? INFINITY : d;
+        }
+    }
+    std::nth_element(v.begin(), v.begin() + 4, v.end());
+    return std::isinf(v[4]) ? -1.0f : v[4];
+}
+
+// A view's disparity where the other view's, at the partner it names, is within 1.
+float CheckedTwin(const std::vector<float>& map, int width, int height, int x, int y) {
+    const int view = y >= height ? 1 : 0;
+    const float d = map[static_cast<size_t>(y * width + x)];
+    const int partner = static_cast<int>(std::floor(static_cast<float>(x) + (view == 0 ? -d : d) + 0.5f));
+    if (d < 0.0f || partner < 0 || partner >= width) return -1.0f;
+    const float e = map[static_cast<size_t>(((1 - view) * height + y - view * height) * width + partner)];
+    return e >= 0.0f && std::fabs(d - e) <= 1.0f ? d : -1.0f;
+}
+
+// A pixel without an estimate takes the lowest of the nearest ones left, right, and up
+// to 12 rows up and down within its view; INFINITY with none.
+float FilledTwin(const std::vector<float>& map, int width, int height, int x, int y) {
+    const auto at = [&](int xx, int yy) { return map[static_cast<size_t>(yy * width + xx)]; };
+    if (at(x, y) >= 0.0f) return at(x, y);
+    const int top = y >= height ? height : 0;
+    float best = INFINITY;
+    const auto nearest = [&](int dx, int dy, int count) {
+        for (int i = 1; i <= count; ++i) {
+            const float d = at(x + i * dx, y + i * dy);
+            if (d >= 0.0f) return d;
+        }
+        return INFINITY;
+    };
+    best =
+        std::min({best, nearest(-1, 0, x), nearest(1, 0, width - 1 - x),
+                  nearest(0, -1, std::min(y - top, 12)), nearest(0, 1, std::min(top + height - 1 - y, 12))});
+    return best;
+}
+
+// --- the device ---
+
+class StereoStagesTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        device_ = new ComputeDevice;
+        const auto source = LoadTextFile(StereoKernelSourceFile().string());
+        if (!source || !InitComputeDevice(0, device_)) return;
+        program_ = new cl::Program(device_->clContext, *source);
+        ready_ = program_->build(StereoBuildOptions(kRange).c_str()) == CL_SUCCESS;
+    }
+    static void TearDownTestSuite() {
+        delete program_;
+        delete device_;
+    }
+    void SetUp() override { ASSERT_TRUE(ready_) << "the OpenCL setup or the build of stereo.cl failed"; }
+
+    template <class T>
+    static cl::Buffer Upload(const std::vector<T>& data) {
+        cl_int status = CL_SUCCESS;
+        cl::Buffer buffer(device_->clContext, CL_MEM_READ_WRITE | CL_MEM_COPY_HOST_PTR,
+                          data.size() * sizeof(T), const_cast<T*>(data.data()), &status);
+        EXPECT_EQ(status, CL_SUCCESS);
+        return buffer;
+    }
+    template <class T>
+    static std::vector<T> Download(const cl::Buffer& buffer, size_t count) {
+        std::vector<T> data(count);
+        EXPECT_EQ(
+            device_->clCommandQueue.enqueueReadBuffer(buffer, CL_TRUE, 0, count * sizeof(T), data.data()),
+            CL_SUCCESS);
+        return data;
+    }
+    template <class... Args>
+    static void Launch(const char* name, size_t items, size_t rows, const Args&... args) {
+        cl_int status = CL_SUCCESS;
+        cl::Kernel kernel(*program_, name, &status);
+        ASSERT_EQ(status, CL_SUCCESS) << name;
+        cl_uint index = 0;
+        ((status = status == CL_SUCCESS ? kernel.setArg(index++, args) : status), ...);
+        ASSERT_EQ(status, CL_SUCCESS) << name;
+        ASSERT_EQ(
+            device_->clCommandQueue.enqueueNDRangeKernel(kernel, cl::NullRange, cl::NDRange(items, rows)),
+            CL_SUCCESS)
+            << name;
+        ASSERT_EQ(device_->clCommandQueue.finish(), CL_SUCCESS) << name;
+    }
+
+    static ComputeDevice* device_;
+    static cl::Program* program_;
+    static bool ready_;
+};
+
+ComputeDevice* StereoStagesTest::device_ = nullptr;
+cl::Program* StereoStagesTest::program_ = nullptr;
+bool StereoStagesTest::ready_ = false;
+
+size_t Blocks(int width) {
+    return static_cast<size_t>((width + kStereoBlock - 1) / kStereoBlock);
+}
+
+TEST_F(StereoStagesTest, CensusBitsOfAKnownPatch) {
+    // Flat grey, one darker pixel just right of (8, 8) and one brighter just below.
+    constexpr int size = 16;
+    std::vector<uint8_t> grey(2 * size * size, 100);
+    grey[8 * size + 9] = 50;
+    grey[9 * size + 8] = 150;
+    const cl::Buffer greyBuffer = Upload(grey);
+    const cl::Buffer census(device_->clContext, CL_MEM_READ_WRITE, grey.size() * sizeof(cl_ulong));
+    Launch("Census", Blocks(size), 2 * size, greyBuffer, census, size, size);
+    const std::vector<uint64_t> bits = Download<uint64_t>(census, grey.size());
+    // The darker pixel is the 25th neighbour in reading order: bit 47 - 24.
+    EXPECT_EQ(bits[8 * size + 8], uint64_t{1} << 23);
+    // Seen from (9, 8), whose neighbours are as bright or brighter, nothing is darker.
+    EXPECT_EQ(bits[8 * size + 9], 0u);
+    // From the bright pixel, every neighbour is darker: all 48 bits.
+    EXPECT_EQ(bits[9 * size + 8], (uint64_t{1} << 48) - 1);
+}
+
+TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
+    std::mt19937 random(7);
+    const auto uniform = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    const size_t pixels = static_cast<size_t>(kWidth * kHeight);
+
+    // The inputs: stacked grey views, and candidate windows in runs of equal ones, one run
+    // of 16 or two apart, up to the range's end.
+    std::vector<uint8_t> grey(2 * pixels);
+    for (uint8_t& g : grey) g = static_cast<uint8_t>(uniform(0, 255));
+    std::vector<Window> windows(pixels);
+    for (size_t p = 0; p < pixels; ++p) {
+        if (p == 0 || uniform(0, 3) == 0) {
+            const int first = uniform(0, kRange - 15);
+            const int second = uniform(0, 1) ? first + 8 : uniform(first + 8, kRange - 7);
+            windows[p] = {static_cast<int16_t>(first), static_cast<int16_t>(second)};
+        } else {
+            windows[p] = windows[p - 1];
+        }
+    }
+    const cl::Buffer greyBuffer = Upload(grey);
+    const cl::Buffer windowBuffer = Upload(windows);
+
+    struct Stage {
+        const char* name;
+        std::function<int()> mismatches;  // of the device's results with the twin's
+    };
+    const Stage stages[] = {
+        {"Census",
+         [&] {
+             const cl::Buffer census(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels * sizeof(cl_ulong));
+             Launch("Census", Blocks(kWidth), 2 * kHeight, greyBuffer, census, kWidth, kHeight);
+             const std::vector<uint64_t> device = Download<uint64_t>(census, 2 * pixels);
+             int wrong = 0;
+             for (int y = 0; y < 2 * kHeight; ++y) {
+                 for (int x = 0; x < kWidth; ++x) {
+                     wrong += device[static_cast<size_t>(y * kWidth + x)] !=
+                              CensusTwin(grey, kWidth, kHeight, x, y);
+                 }
+             }
+             return wrong;
+         }},
+        {"ChooseWindows",
+         [&] {
+             // Coarse estimates: steps of 8 between bands of 6 columns, with a little noise, so
+             // that windows are one run inside a band and two across; some missing (negative
+             // or infinite), some near the range's end.
+             const int coarseWidth = kWidth / 2;
+             const int coarseHeight = kHeight / 2;
+             std::vector<float> coarse(static_cast<size_t>(2 * coarseWidth * coarseHeight));
+             for (size_t i = 0; i < coarse.size(); ++i) {
+                 const int kind = uniform(0, 19);
+                 const int band = static_cast<int>(i % static_cast<size_t>(coarseWidth)) / 6;
+                 coarse[i] = kind == 0 ? -1.0f
+                             : kind == 1
+                                 ? INFINITY
+                                 : static_cast<float>(8 * band) + static_cast<float>(uniform(0, 15)) / 10.0f;
+             }
+             const cl::Buffer coarseBuffer = Upload(coarse);
+             const cl::Buffer window(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_short2));
+             Launch("ChooseWindows", Blocks(kWidth), kHeight, coarseBuffer, coarseWidth, coarseHeight, window,
+                    kWidth, kHeight, kRange);
+             const std::vector<Window> device = Download<Window>(window, pixels);
+             int wrong = 0;
+             for (int y = 0; y < kHeight; ++y) {
+                 for (int x = 0; x < kWidth; ++x) {
+                     const Window twin = WindowTwin(coarse, coarseWidth, coarseHeight, x, y, kRange);
+                     const Window got = device[static_cast<size_t>(y * kWidth + x)];
+                     wrong += got.first != twin.first || got.second != twin.second;
+                 }
+             }
+             return wrong;
+         }},
+        {"MatchingCost",
+         [&] {
+             std::vector<uint64_t> census(2 * pixels);
+             for (uint64_t& c : census)
+                 c = (static_cast<uint64_t>(random()) << 16 ^ random()) & ((1ull << 48) - 1);
+             const cl::Buffer censusBuffer = Upload(census);
+             const cl::Buffer cost(device_->clContext, CL_MEM_READ_WRITE, pixels * kStereoCandidates);
+             // A range below the windows' end: the candidates beyond it cost the most.
+             const int range = kRange - 5;
+             Launch("MatchingCost", kWidth, kHeight, censusBuffer, greyBuffer, windowBuffer, cost, kWidth,
+                    kHeight, range);
+             const std::vector<uint8_t> device = Download<uint8_t>(cost, pixels * kStereoCandidates);
+             int wrong = 0;
+             for (int y = 0; y < kHeight; ++y) {
+                 for (int x = 0; x < kWidth; ++x) {
+                     const size_t p = static_cast<size_t>(y * kWidth + x);
+                     for (int k = 0; k < kStereoCandidates; ++k) {
+                         const int d = Candidate(windows[p], k);
+                         wrong += device[p * kStereoCandidates + static_cast<size_t>(k)] !=
+                                  CostTwin(census, grey, kWidth, kHeight, x, y, d, range);
+                     }
+                 }
+             }
+             return wrong;
+         }},
+        {"AggregatePaths",
+         [&] {
+             std::vector<uint8_t> cost(pixels * kStereoCandidates);
+             for (uint8_t& c : cost) c = static_cast<uint8_t>(uniform(0, 255));
+             const cl::Buffer costBuffer = Upload(cost);
+             const cl::Buffer sums(device_->clContext, CL_MEM_READ_WRITE,
+                                   pixels * kStereoCandidates * sizeof(cl_ushort));
+             const cl::Buffer disparity(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels * sizeof(cl_float));
+             const auto items = [](int paths) {
+                 return static_cast<size_t>((paths + kStereoPathsPerItem - 1) / kStereoPathsPerItem);
+             };
+
+             // The twin's sums: each path walked forward and backward.
+             std::vector<uint16_t> twinSums(pixels * kStereoCandidates, 0);
+             for (const bool rows : {false, true}) {
+                 const int paths = rows ? kHeight : kWidth;
+                 const int length = rows ? kWidth : kHeight;
+                 for (int t = 0; t < paths; ++t) {
+                     for (const bool forward : {true, false}) {
+                         PathTwin path;
+                         for (int i = 0; i < length; ++i) {
+                             const int s = forward ? i : length - 1 - i;
+                             const size_t p = static_cast<size_t>(rows ? t * kWidth + s : s * kWidth + t);
+                             path.Step(&cost[p * kStereoCandidates], windows[p], grey[p], i == 0);
+                             for (int k = 0; k < kStereoCandidates; ++k) {
+                                 twinSums[p * kStereoCandidates + static_cast<size_t>(k)] =
+                                     static_cast<uint16_t>(
+                                         twinSums[p * kStereoCandidates + static_cast<size_t>(k)] +
+                                         path.cost[static_cast<size_t>(k)]);
+                             }
+                         }
+                     }
+                 }
+                 if (!rows) {
+                     // The columns' sums, bit for bit.
+                     Launch("AggregatePaths", items(kWidth), 1, costBuffer, windowBuffer, greyBuffer, sums,
+                            disparity, kWidth, kHeight, 0);
+                     if (Download<uint16_t>(sums, twinSums.size()) != twinSums) return 1;
+                 }
+             }
+             Launch("AggregatePaths", items(kHeight), 1, costBuffer, windowBuffer, greyBuffer, sums,
+                    disparity, kWidth, kHeight, 1);
+             const std::vector<float> device = Download<float>(disparity, 2 * pixels);
+
+             // The best candidates of the left view from the whole sums, and of the right
+             // view the lowest sum offered, the smallest disparity among equals.
+             int wrong = 0;
+             std::vector<uint32_t> keys(pixels, 0xFFFFFFFFu);
+             for (size_t p = 0; p < pixels; ++p) {
+                 const uint16_t* sum = &twinSums[p * kStereoCandidates];
+                 wrong += !(std::fabs(device[p] - BestLeftTwin(sum, windows[p])) <= kSubPixelTolerance);
+                 const int x = static_cast<int>(p % kWidth);
+                 for (int k = 0; k < kStereoCandidates; ++k) {
+                     const int d = Candidate(windows[p], k);
+                     if (x - d >= 0) {
+                         uint32_t& key = keys[p - static_cast<size_t>(d)];
+                         key = std::min(key, static_cast<uint32_t>(sum[k]) << 16 | static_cast<uint32_t>(d));
+                     }
+                 }
+             }
+             for (size_t p = 0; p < pixels; ++p) {
+                 const float twin = keys[p] == 0xFFFFFFFFu ? -1.0f : static_cast<float>(keys[p] & 0xFFFFu);
+                 wrong += device[pixels + p] != twin;
+             }
+             return wrong;
+         }},
+        {"GreyFromBgr and HalveGrey",
+         [&] {
+             std::vector<uint8_t> bgr(6 * pixels);
+             for (uint8_t& c : bgr) c = static_cast<uint8_t>(uniform(0, 255));
+             const cl::Buffer bgrBuffer = Upload(bgr);
+             const cl::Buffer fine(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels);
+             const int halfWidth = kWidth / 2;
+             const int halfHeight = kHeight / 2;
+             const size_t halfPixels = static_cast<size_t>(halfWidth * halfHeight);
+             const cl::Buffer coarse(device_->clContext, CL_MEM_READ_WRITE, 2 * halfPixels);
+             Launch("GreyFromBgr", kWidth, 2 * kHeight, bgrBuffer, fine, kWidth, 2 * kHeight);
+             Launch("HalveGrey", halfWidth, 2 * halfHeight, fine, coarse, kWidth, kHeight, halfWidth,
+                    halfHeight);
+             const std::vector<uint8_t> greyFine = Download<uint8_t>(fine, 2 * pixels);
+             const std::vector<uint8_t> greyCoarse = Download<uint8_t>(coarse, 2 * halfPixels);
+             int wrong = 0;
+             for (size_t p = 0; p < 2 * pixels; ++p) {
+                 wrong +=
+                     greyFine[p] != (29 * bgr[3 * p] + 150 * bgr[3 * p + 1] + 77 * bgr[3 * p + 2] + 128) >> 8;
+             }
+             for (int y = 0; y < 2 * halfHeight; ++y) {
+                 const int view = y >= halfHeight ? 1 : 0;
+                 for (int x = 0; x < halfWidth; ++x) {
+                     const size_t top =
+                         static_cast<size_t>((view * kHeight + 2 * (y - view * halfHeight)) * kWidth + 2 * x);
+                     const int sum = greyFine[top] + greyFine[top + 1] + greyFine[top + kWidth] +
+                                     greyFine[top + kWidth + 1];
+                     wrong += greyCoarse[static_cast<size_t>(y * halfWidth + x)] != (sum + 2) >> 2;
+                 }
+             }
+             return wrong;
+         }},
+        {"Median3x3, CheckConsistency and FillHoles",
+         [&] {
+             // Disparities of both views from 0 to 6, so that partners often agree; a fifth
+             // without an estimate, and for the holes to fill all but a few, so that some look
+             // far up or down.
+             const auto randomMap = [&](int missingOneIn) {
+                 std::vector<float> map(2 * pixels);
+                 for (float& d : map) {
+                     const bool missing =
+                         missingOneIn > 0 ? uniform(0, missingOneIn - 1) == 0 : uniform(0, 29) != 0;
+                     d = missing ? -1.0f : static_cast<float>(uniform(0, 60)) / 10.0f;
+                 }
+                 return map;
+             };
+             const std::vector<float> maps[] = {randomMap(5), randomMap(5), randomMap(0)};
+             const cl::Buffer output(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels * sizeof(cl_float));
+             const std::function<float(const std::vector<float>&, int, int, int, int)> twins[] = {
+                 MedianTwin, CheckedTwin, FilledTwin};
+             int wrong = 0;
+             for (int stage = 0; stage < 3; ++stage) {
+                 const std::vector<float>& map = maps[stage];
+                 const cl::Buffer input = Upload(map);
+                 if (stage == 0)
+                     Launch("Median3x3", Blocks(kWidth), 2 * kHeight, input, output, kWidth, kHeight);
+                 if (stage == 1)
+                     Launch("CheckConsistency", kWidth, 2 * kHeight, input, output, kWidth, kHeight);
+                 if (stage == 2) Launch("FillHoles", 2 * kHeight, 1, input, output, kWidth, kHeight);
+                 const std::vector<float> device = Download<float>(output, 2 * pixels);
+                 for (int y = 0; y < 2 * kHeight; ++y) {
+                     for (int x = 0; x < kWidth; ++x) {
+                         wrong += device[static_cast<size_t>(y * kWidth + x)] !=
+                                  twins[stage](map, kWidth, kHeight, x, y);
+                     }
+                 }
+             }
+             return wrong;
+         }},
+    };
+    for (const Stage& stage : stages) {
+        EXPECT_EQ(stage.mismatches(), 0) << stage.name;
+    }
+}
+
+}  // namespace
