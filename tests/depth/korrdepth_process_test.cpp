@@ -266,6 +266,15 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
          },
          {},
          "Waiting for a usable stereo pair: im6.bmp is incomplete: it holds 300000 of 506265 bytes\n"},
+        {"a PNG view cut short",
+         [](const fs::path& d) {
+             const std::vector<uint16_t> grey(450 * 375, 40000);
+             ASSERT_EQ(WritePngGrey16((d / "im2.bmp").string(), grey.data(), 450, 375), "");
+             fs::resize_file(d / "im2.bmp", 200000);
+         },
+         {},
+         "Waiting for a usable stereo pair: im2.bmp is incomplete: the PNG file ends before its IEND "
+         "chunk\n"},
         {"not a picture",
          [](const fs::path& d) {
              WriteFileBytes((d / "im2.bmp").string(), {'h', 'i', '\n'});
