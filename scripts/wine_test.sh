@@ -218,6 +218,9 @@ logrun="$(run_folder logrun "${pair[@]}")"
 start_program "$build/korrapp_logfile.exe" "$logrun"
 if wait_for 60 frame_title_shown; then
   close_and_wait "$window" || true
+else
+  echo "wine_test.sh: no frame-rate title within 60 s; the program printed:"
+  cat "$logrun.console"
 fi
 check "log.txt holds the report that the Linux program prints" \
   diff <(tr -d '\r' <"$logrun/log.txt") "$reference/report.txt"
