@@ -2,8 +2,10 @@
 // project's sample pair and small synthetic ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <utility>
@@ -11,6 +13,7 @@
 #include "compute/init_opencl.h"
 #include "depth/disparity_colour_map.h"
 #include "depth/stereo_matcher.h"
+#include "depth/view_pair.h"
 #include "tests/support/disparity_truth.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_data.h"
@@ -55,13 +58,25 @@ protected:
     }
     void SetUp() override { ASSERT_TRUE(ready_) << "the OpenCL setup or the build of stereo.cl failed"; }
 
+    // A matcher for any other range, built on first use.
+    static StereoMatcher& MatcherFor(int range) {
+        std::unique_ptr<StereoMatcher>& matcher = matchers_[range];
+        if (!matcher) {
+            TempDir dir;
+            fs::copy_file(StereoKernelSourceFile(), dir.path() / "stereo.cl");
+            ScopedWorkingDirectory cwd(dir.path());
+            matcher = std::make_unique<StereoMatcher>();
+            EXPECT_TRUE(matcher->Init(*device_, range)) << "range " << range;
+        }
+        return *matcher;
+    }
+
     static DisparityResult Match(const std::vector<unsigned char>& left,
                                  const std::vector<unsigned char>& right, int32_t width, int32_t height,
                                  int range = kMaxDisparity) {
         DisparityResult result;
-        StereoMatcher& matcher = *matchers_.at(range);
-        EXPECT_TRUE(matcher.Match(left.data(), right.data(), width, height, &result))
-            << matcher.LastError();
+        StereoMatcher& matcher = MatcherFor(range);
+        EXPECT_TRUE(matcher.Match(left.data(), right.data(), width, height, &result)) << matcher.LastError();
         return result;
     }
 
@@ -122,6 +137,62 @@ TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySizeAndRange) {
                                  std::to_string(scene.background) + "/" + std::to_string(scene.front);
         EXPECT_EQ(outside, 0) << what << ": estimates missing or outside 0.." << c.range;
         EXPECT_LE(BadPixelPercent(pair.truth, result.vDisparity), c.badPercent) << what;
+    }
+}
+
+// Each pair a little worse than the matcher measures, so that losing a part of the
+// method (a path of the aggregation, a census comparison, the hole filling) shows.
+TEST_F(StereoMatcherTest, EveryPairWithTruthScoresAsMeasured) {
+    const fs::path data = SharedTestDataDir();
+    if (data.empty()) GTEST_SKIP() << SharedTestDataMissing();
+    struct Case {
+        const char* name;
+        double bad1;  // at most: % of the pixels with truth off by over 1, or without an estimate
+        double d1;    // at most: % off by over 3 and over 5 %
+    };
+    const Case cases[] = {
+        {"cones", 9.8, 100.0},        {"teddy", 10.3, 100.0},      {"tsukuba", 5.8, 100.0},
+        {"venus", 2.0, 100.0},        {"sample", 2.0, 100.0},      {"Adirondack", 11.2, 100.0},
+        {"Jadeplant", 36.2, 100.0},   {"Motorcycle", 13.1, 100.0}, {"Playroom", 28.1, 100.0},
+        {"kitti-000000", 100.0, 9.0},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.name;
+        ViewPair views;
+        TruthMap truth;
+        int range = kMaxDisparity;
+        if (name == "sample") {
+            const StereoSample sample = GenerateSampleScene();
+            views.iWidth = sample.width;
+            views.iHeight = sample.height;
+            views.pLeft.reset(new unsigned char[sample.left.size()]);
+            views.pRight.reset(new unsigned char[sample.right.size()]);
+            std::copy(sample.left.begin(), sample.left.end(), views.pLeft.get());
+            std::copy(sample.right.begin(), sample.right.end(), views.pRight.get());
+            truth = ToTruthMap(SampleTruth(sample));
+        }
+        for (const TruthPair& pair : MiddleburyPairs()) {
+            if (pair.name != name) continue;
+            const fs::path dir = data / "middlebury" / name;
+            ASSERT_EQ(ReadViewPair((dir / "im2.bmp").string(), (dir / "im6.bmp").string(), &views), "")
+                << name;
+            truth = ToTruthMap(LoadTruth(dir / pair.truthFile, pair.scale));
+        }
+        for (const ModernPair& pair : ModernPairs()) {
+            if (pair.name != name) continue;
+            const std::string missing = LoadModernPair(pair, &views, &truth, &range);
+            if (!missing.empty()) GTEST_SKIP() << missing;
+        }
+        ASSERT_FALSE(truth.vDisparity.empty()) << name;
+        DisparityResult result;
+        StereoMatcher& matcher = MatcherFor(range);
+        ASSERT_TRUE(
+            matcher.Match(views.pLeft.get(), views.pRight.get(), views.iWidth, views.iHeight, &result))
+            << name << ": " << matcher.LastError();
+        const DisparityScores scores = ScoreDisparity(result.vDisparity.data(), truth);
+        std::cout << name << "\n" << FormatScores(scores);
+        EXPECT_LE(scores.all.dBadPercent[1], c.bad1) << name;
+        EXPECT_LE(scores.all.dD1Percent, c.d1) << name;
     }
 }
 
