@@ -2,7 +2,6 @@
 // project's sample pair and small synthetic ones.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -13,7 +12,6 @@
 #include "compute/init_opencl.h"
 #include "depth/disparity_colour_map.h"
 #include "depth/stereo_matcher.h"
-#include "depth/view_pair.h"
 #include "tests/support/disparity_truth.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_data.h"
@@ -143,8 +141,6 @@ TEST_F(StereoMatcherTest, KnownShiftsAreFoundDenselyAtAnySizeAndRange) {
 // Each pair a little worse than the matcher measures, so that losing a part of the
 // method (a path of the aggregation, a census comparison, the hole filling) shows.
 TEST_F(StereoMatcherTest, EveryPairWithTruthScoresAsMeasured) {
-    const fs::path data = SharedTestDataDir();
-    if (data.empty()) GTEST_SKIP() << SharedTestDataMissing();
     struct Case {
         const char* name;
         double bad1;  // at most: % of the pixels with truth off by over 1, or without an estimate
@@ -158,38 +154,16 @@ TEST_F(StereoMatcherTest, EveryPairWithTruthScoresAsMeasured) {
     };
     for (const Case& c : cases) {
         const std::string name = c.name;
-        ViewPair views;
-        TruthMap truth;
-        int range = kMaxDisparity;
-        if (name == "sample") {
-            const StereoSample sample = GenerateSampleScene();
-            views.iWidth = sample.width;
-            views.iHeight = sample.height;
-            views.pLeft.reset(new unsigned char[sample.left.size()]);
-            views.pRight.reset(new unsigned char[sample.right.size()]);
-            std::copy(sample.left.begin(), sample.left.end(), views.pLeft.get());
-            std::copy(sample.right.begin(), sample.right.end(), views.pRight.get());
-            truth = ToTruthMap(SampleTruth(sample));
-        }
-        for (const TruthPair& pair : MiddleburyPairs()) {
-            if (pair.name != name) continue;
-            const fs::path dir = data / "middlebury" / name;
-            ASSERT_EQ(ReadViewPair((dir / "im2.bmp").string(), (dir / "im6.bmp").string(), &views), "")
-                << name;
-            truth = ToTruthMap(LoadTruth(dir / pair.truthFile, pair.scale));
-        }
-        for (const ModernPair& pair : ModernPairs()) {
-            if (pair.name != name) continue;
-            const std::string missing = LoadModernPair(pair, &views, &truth, &range);
-            if (!missing.empty()) GTEST_SKIP() << missing;
-        }
-        ASSERT_FALSE(truth.vDisparity.empty()) << name;
+        ScoredPair pair;
+        const std::string missing = LoadScoredPair(name, &pair);
+        if (!missing.empty()) GTEST_SKIP() << name << ": " << missing;
+        const ViewPair& views = pair.views;
         DisparityResult result;
-        StereoMatcher& matcher = MatcherFor(range);
+        StereoMatcher& matcher = MatcherFor(pair.iMaxDisparity);
         ASSERT_TRUE(
             matcher.Match(views.pLeft.get(), views.pRight.get(), views.iWidth, views.iHeight, &result))
             << name << ": " << matcher.LastError();
-        const DisparityScores scores = ScoreDisparity(result.vDisparity.data(), truth);
+        const DisparityScores scores = ScoreDisparity(result.vDisparity.data(), pair.truth);
         std::cout << name << "\n" << FormatScores(scores);
         EXPECT_LE(scores.all.dBadPercent[1], c.bad1) << name;
         EXPECT_LE(scores.all.dD1Percent, c.d1) << name;
