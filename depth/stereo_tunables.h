@@ -19,6 +19,9 @@ constexpr int kStereoLargeStepPenalty = 72;
 constexpr int kStereoEdgeSlope = 2;
 // Coarser pixels around the parent whose estimates set a pixel's candidates.
 constexpr int kStereoRangeRadius = 2;
+// The final mean: its reach in pixels, and the grey levels a neighbour may differ by.
+constexpr int kStereoSmoothRadius = 3;
+constexpr int kStereoSmoothGreyLimit = 32;
 
 struct StereoTunable {
     const char* name;  // in stereo.cl
@@ -35,6 +38,8 @@ constexpr StereoTunable kStereoTunables[] = {
     {"LARGE_STEP_PENALTY", kStereoLargeStepPenalty},
     {"EDGE_SLOPE", kStereoEdgeSlope},
     {"RANGE_RADIUS", kStereoRangeRadius},
+    {"SMOOTH_RADIUS", kStereoSmoothRadius},
+    {"SMOOTH_GREY_LIMIT", kStereoSmoothGreyLimit},
 };
 
 // The build options of stereo.cl for a range of 0 to iMaxDisparity.
