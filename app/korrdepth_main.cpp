@@ -48,6 +48,11 @@ int RunWindow(DepthState* pState) {
     return bReady ? 0 : 1;
 }
 
+int RefuseCommandLine(const std::string& mistake) {
+    std::fprintf(stderr, "korrdepth: %s\n%s", mistake.c_str(), kDepthUsage);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,8 +63,7 @@ int main(int argc, char** argv) {
             std::fputs(kDepthUsage, stdout);
             return 0;
         case DepthCommand::Mistake:
-            std::fprintf(stderr, "korrdepth: %s\n%s", error.c_str(), kDepthUsage);
-            return 2;
+            return RefuseCommandLine(error);
         case DepthCommand::Version:
             std::printf("korrdepth %s\n", KORRAPP_VERSION);
             return 0;
@@ -76,11 +80,16 @@ int main(int argc, char** argv) {
         state.options.iMaxDisparity = folder.iMaxDisparity;
         return SetUp(&state) ? RunKittiFolder(folder, &state.matcher) : 1;
     }
-    std::string problem = state.options.sSceneDir.empty() ? std::string() : ApplySceneFolder(&state.options);
-    if (problem.empty()) problem = OutputOverInput(state.options);
+    const std::string problem =
+        state.options.sSceneDir.empty() ? std::string() : ApplySceneFolder(&state.options);
     if (!problem.empty()) {
         DEBUG_PRINT("%s\n", problem.c_str());
         return 1;
+    }
+    // Known once a scene folder has named its files, and before any is read.
+    const std::string overInput = OutputOverInput(state.options);
+    if (!overInput.empty()) {
+        return RefuseCommandLine(overInput);
     }
     if (state.options.bOnce) {
         return SetUp(&state) && ProcessDepthFrame(&state) ? 0 : 1;

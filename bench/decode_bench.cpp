@@ -2,12 +2,14 @@
 // im0.png: stb_image, which both builds use, beside the libraries Debian ships for
 // Linux alone (libpng, libspng where installed, libjpeg-turbo), each from the same
 // bytes in memory to 8-bit red-green-blue. The JPEG is the same view encoded here at
-// quality 90. ReadSampleImage adds reading the file and widening to 16-bit samples.
+// quality 90. ReadSampleImage adds reading the file and widening to 16-bit samples;
+// it reads the same view as a BMP beside it.
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>
 #include <png.h>
 #include <stb_image.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "imageio/byte_buffer.h"
+#include "imageio/image_files.h"
 #include "imageio/sample_image.h"
 #include "imageio/whole_file.h"
 
@@ -68,122 +71,169 @@ Bytes EncodeJpeg(const unsigned char* rgb, int width, int height) {
     return jpeg;
 }
 
-const Bytes& JpegBytes() {
-    static const Bytes bytes = [] {
-        int width = 0, height = 0, channels = 0;
+// The view's red-green-blue samples as stb_image gives them; empty without the view.
+const std::vector<unsigned char>& ViewRgb(int* pWidth, int* pHeight) {
+    static int width = 0, height = 0;
+    static const std::vector<unsigned char> rgb = [] {
+        int channels = 0;
         const ByteBuffer& png = PngBytes();
-        std::unique_ptr<unsigned char, void (*)(void*)> rgb(
+        std::unique_ptr<unsigned char, void (*)(void*)> decoded(
             stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &width, &height, &channels, 3),
             stbi_image_free);
-        return rgb ? EncodeJpeg(rgb.get(), width, height) : Bytes();
+        return decoded ? std::vector<unsigned char>(decoded.get(), decoded.get() + size_t{3} * width * height)
+                       : std::vector<unsigned char>();
+    }();
+    *pWidth = width;
+    *pHeight = height;
+    return rgb;
+}
+
+const Bytes& JpegBytes() {
+    static const Bytes bytes = [] {
+        int width = 0, height = 0;
+        const std::vector<unsigned char>& rgb = ViewRgb(&width, &height);
+        return rgb.empty() ? Bytes() : EncodeJpeg(rgb.data(), width, height);
     }();
     return bytes;
 }
 
-bool Present(benchmark::State& state, size_t size) {
-    if (size == 0) state.SkipWithError(("no view to decode at " + ViewFile()).c_str());
-    return size > 0;
+// The view as a 24-bit BMP, for the peer of reading a PNG: what korrdepth's frames
+// read before. Its folder is this run's own, removed at exit.
+struct BmpView {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("korr-decode-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const std::string file = (folder / "view.bmp").string();
+    BmpView() {
+        int width = 0, height = 0;
+        const std::vector<unsigned char>& rgb = ViewRgb(&width, &height);
+        std::filesystem::create_directories(folder);
+        if (!rgb.empty()) SaveBmpFromRgb(file.c_str(), rgb.data(), width, height);
+    }
+    ~BmpView() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+};
+
+// Times decode(bytes, size, &rgb), which gives null or its reason for failing.
+template <class Decode>
+void TimeDecode(benchmark::State& state, const unsigned char* bytes, size_t size, Decode decode) {
+    if (size == 0) {
+        state.SkipWithError(("no view to decode at " + ViewFile()).c_str());
+        return;
+    }
+    Bytes rgb;
+    for (auto _ : state) {
+        if (const char* error = decode(bytes, size, &rgb)) {
+            state.SkipWithError(error);
+            break;
+        }
+        benchmark::DoNotOptimize(rgb.data());
+    }
+}
+
+const char* DecodeStb(const unsigned char* bytes, size_t size, Bytes*) {
+    int width = 0, height = 0, channels = 0;
+    unsigned char* rgb = stbi_load_from_memory(bytes, static_cast<int>(size), &width, &height, &channels, 3);
+    benchmark::DoNotOptimize(rgb);
+    stbi_image_free(rgb);
+    return rgb ? nullptr : stbi_failure_reason();
+}
+
+const char* DecodeLibpng(const unsigned char* bytes, size_t size, Bytes* pRgb) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes, size)) return "libpng cannot read the view";
+    image.format = PNG_FORMAT_RGB;
+    pRgb->resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, pRgb->data(), 0, nullptr) ? nullptr
+                                                                            : "libpng cannot decode the view";
+}
+
+#ifdef KORRAPP_BENCH_SPNG
+const char* DecodeSpng(const unsigned char* bytes, size_t size, Bytes* pRgb) {
+    spng_ctx* ctx = spng_ctx_new(0);
+    size_t rgbSize = 0;
+    int status = spng_set_png_buffer(ctx, bytes, size);
+    if (status == 0) status = spng_decoded_image_size(ctx, SPNG_FMT_RGB8, &rgbSize);
+    if (status == 0) {
+        pRgb->resize(rgbSize);
+        status = spng_decode_image(ctx, pRgb->data(), rgbSize, SPNG_FMT_RGB8, 0);
+    }
+    spng_ctx_free(ctx);
+    return status == 0 ? nullptr : spng_strerror(status);
+}
+#endif
+
+// libjpeg-turbo's default error handler ends the process; the JPEG is made here.
+const char* DecodeLibjpegTurbo(const unsigned char* bytes, size_t size, Bytes* pRgb) {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes, static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    const size_t stride = static_cast<size_t>(cinfo.output_width) * 3;
+    pRgb->resize(stride * cinfo.output_height);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = pRgb->data() + stride * cinfo.output_scanline;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return nullptr;
+}
+
+void TimeReadSampleImage(benchmark::State& state, const std::string& file) {
+    TimeDecode(state, PngBytes().data(), PngBytes().size(), [&file](const unsigned char*, size_t, Bytes*) {
+        SampleImage image;
+        const bool read = ReadSampleImage(file, &image).empty();
+        benchmark::DoNotOptimize(image.vSamples.data());
+        return read ? nullptr : "the view could not be read";
+    });
 }
 
 void BM_ReadSampleImage_Png(benchmark::State& state) {
-    if (!Present(state, PngBytes().size())) return;
-    const std::string file = ViewFile();
-    for (auto _ : state) {
-        SampleImage image;
-        if (!ReadSampleImage(file, &image).empty()) state.SkipWithError("the view could not be read");
-        benchmark::DoNotOptimize(image.vSamples.data());
-    }
+    TimeReadSampleImage(state, ViewFile());
 }
 
-void StbRgb(benchmark::State& state, const unsigned char* bytes, size_t size) {
-    if (!Present(state, size)) return;
-    for (auto _ : state) {
-        int width = 0, height = 0, channels = 0;
-        unsigned char* rgb =
-            stbi_load_from_memory(bytes, static_cast<int>(size), &width, &height, &channels, 3);
-        if (!rgb) state.SkipWithError(stbi_failure_reason());
-        benchmark::DoNotOptimize(rgb);
-        stbi_image_free(rgb);
-    }
+void BM_ReadSampleImage_Bmp(benchmark::State& state) {
+    static const BmpView bmp;
+    TimeReadSampleImage(state, bmp.file);
 }
 
 void BM_Stb_Png(benchmark::State& state) {
-    StbRgb(state, PngBytes().data(), PngBytes().size());
+    TimeDecode(state, PngBytes().data(), PngBytes().size(), DecodeStb);
 }
 
 void BM_Libpng_Png(benchmark::State& state) {
-    const ByteBuffer& png = PngBytes();
-    if (!Present(state, png.size())) return;
-    Bytes rgb;
-    for (auto _ : state) {
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) {
-            state.SkipWithError(image.message);
-            break;
-        }
-        image.format = PNG_FORMAT_RGB;
-        rgb.resize(PNG_IMAGE_SIZE(image));
-        if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
-            state.SkipWithError(image.message);
-        benchmark::DoNotOptimize(rgb.data());
-    }
+    TimeDecode(state, PngBytes().data(), PngBytes().size(), DecodeLibpng);
 }
 
 #ifdef KORRAPP_BENCH_SPNG
 void BM_Spng_Png(benchmark::State& state) {
-    const ByteBuffer& png = PngBytes();
-    if (!Present(state, png.size())) return;
-    Bytes rgb;
-    for (auto _ : state) {
-        spng_ctx* ctx = spng_ctx_new(0);
-        size_t size = 0;
-        int status = spng_set_png_buffer(ctx, png.data(), png.size());
-        if (status == 0) status = spng_decoded_image_size(ctx, SPNG_FMT_RGB8, &size);
-        if (status == 0) {
-            rgb.resize(size);
-            status = spng_decode_image(ctx, rgb.data(), size, SPNG_FMT_RGB8, 0);
-        }
-        if (status != 0) state.SkipWithError(spng_strerror(status));
-        benchmark::DoNotOptimize(rgb.data());
-        spng_ctx_free(ctx);
-    }
+    TimeDecode(state, PngBytes().data(), PngBytes().size(), DecodeSpng);
 }
-BENCHMARK(BM_Spng_Png)->Unit(benchmark::kMillisecond);
 #endif
 
 void BM_Stb_Jpeg(benchmark::State& state) {
-    StbRgb(state, JpegBytes().data(), JpegBytes().size());
+    TimeDecode(state, JpegBytes().data(), JpegBytes().size(), DecodeStb);
 }
 
 void BM_LibjpegTurbo_Jpeg(benchmark::State& state) {
-    const Bytes& jpeg = JpegBytes();
-    if (!Present(state, jpeg.size())) return;
-    Bytes rgb;
-    for (auto _ : state) {
-        jpeg_decompress_struct cinfo;
-        jpeg_error_mgr error;
-        cinfo.err = jpeg_std_error(&error);
-        jpeg_create_decompress(&cinfo);
-        jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-        jpeg_read_header(&cinfo, TRUE);
-        cinfo.out_color_space = JCS_RGB;
-        jpeg_start_decompress(&cinfo);
-        const size_t stride = static_cast<size_t>(cinfo.output_width) * 3;
-        rgb.resize(stride * cinfo.output_height);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW row = rgb.data() + stride * cinfo.output_scanline;
-            jpeg_read_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_decompress(&cinfo);
-        jpeg_destroy_decompress(&cinfo);
-        benchmark::DoNotOptimize(rgb.data());
-    }
+    TimeDecode(state, JpegBytes().data(), JpegBytes().size(), DecodeLibjpegTurbo);
 }
 
 BENCHMARK(BM_ReadSampleImage_Png)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadSampleImage_Bmp)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Stb_Png)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Libpng_Png)->Unit(benchmark::kMillisecond);
+#ifdef KORRAPP_BENCH_SPNG
+BENCHMARK(BM_Spng_Png)->Unit(benchmark::kMillisecond);
+#endif
 BENCHMARK(BM_Stb_Jpeg)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibjpegTurbo_Jpeg)->Unit(benchmark::kMillisecond);
 

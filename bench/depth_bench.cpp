@@ -1,76 +1,58 @@
-// korrdepth's whole frame on the cones pair at 64 disparities: reading both views,
-// the device work, the read-back and writing the grey BMP. Beside it, the device
-// time of each kernel in a frame, from a queue that profiles.
+// korrdepth's whole frame, as ProcessDepthFrame runs it: reading both views, the device
+// work, the read-back and writing the grey BMP, on the cones pair and on generated
+// pairs up to 3000 x 2000 pixels. Beside it, the device time of each kernel in a frame,
+// from a queue that profiles, and, where OpenCV is built in, its semi-global matcher
+// doing the same whole frame.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
 
+#include "bench/resident_memory.h"
+#include "bench/stereo_bench_pairs.h"
 #include "compute/init_opencl.h"
 #include "depth/depth_frame.h"
+#include "depth/view_pair.h"
+#if defined(KORRAPP_OPENCV_SGBM)
+#include "bench/opencv_sgbm_bench.h"
+#endif
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMaxDisparity = 64;
 constexpr int kProfiledFrames = 10;
 
-// A folder of this run's own for the frames' output, removed at the end.
-struct ScratchFolder {
-    const fs::path path =
-        fs::temp_directory_path() /
-        ("korrdepth-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    ScratchFolder() { fs::create_directories(path); }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
-fs::path ConesDir() {
-    return fs::path(KORRAPP_TESTDATA_DIR) / "middlebury" / "cones";
-}
-
 // stereo.cl is read from the working directory: the run folder's copy.
-bool SetUp(DepthState* pState, cl_command_queue_properties properties, const fs::path& scratch) {
+bool SetUp(DepthState* pState, cl_command_queue_properties properties, const StereoBenchCase& benchCase,
+           const fs::path& pair) {
     static const bool movedToRunDir = (fs::current_path(KORRAPP_RUN_DIR), true);
     (void)movedToRunDir;
-    pState->options.iMaxDisparity = kMaxDisparity;
-    pState->options.sLeftFile = (ConesDir() / "im2.bmp").string();
-    pState->options.sRightFile = (ConesDir() / "im6.bmp").string();
-    pState->options.sOutputFile = (scratch / "disparity.bmp").string();
+    pState->options.iMaxDisparity = benchCase.iMaxDisparity;
+    pState->options.sLeftFile = (pair / "im2.bmp").string();
+    pState->options.sRightFile = (pair / "im6.bmp").string();
+    pState->options.sOutputFile = (StereoBenchScratchFolder() / "disparity.bmp").string();
     ComputeDevice device;
-    return InitComputeDevice(properties, &device) && pState->matcher.Init(device, kMaxDisparity);
+    return InitComputeDevice(properties, &device) && pState->matcher.Init(device, benchCase.iMaxDisparity);
 }
 
-void BM_DepthFrame(benchmark::State& state) {
-    if (!fs::exists(ConesDir() / "im2.bmp")) {
-        state.SkipWithError(("the cones pair is missing under " + ConesDir().string()).c_str());
-        return;
+// Sizes and ranges the command line would refuse.
+std::string Refusal(const StereoBenchCase& benchCase) {
+    if (benchCase.iMaxDisparity > kMaxMaxDisparity) {
+        return "korrdepth searches at most " + std::to_string(kMaxMaxDisparity) + " disparities, not " +
+               std::to_string(benchCase.iMaxDisparity);
     }
-    const ScratchFolder folder;
-    const fs::path& scratch = folder.path;
-    DepthState depth;
-    if (!SetUp(&depth, 0, scratch) || !ProcessDepthFrame(&depth)) {  // builds and warms up
-        state.SkipWithError("korrdepth's setup or first frame failed");
-        return;
+    if (std::max(benchCase.iWidth, benchCase.iHeight) > kMaxViewSize) {
+        return "korrdepth takes views of at most " + std::to_string(kMaxViewSize) + " pixels a side";
     }
-    for (auto _ : state) {
-        if (!ProcessDepthFrame(&depth)) {
-            state.SkipWithError("a frame failed");
-            return;
-        }
-    }
-    state.counters["fps"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    return std::string();
+}
 
-    // The kernels' own times, each the fastest of a few frames.
+void CountKernelTimes(benchmark::State& state, const StereoBenchCase& benchCase, const fs::path& pair) {
     DepthState profiled;
-    if (!SetUp(&profiled, CL_QUEUE_PROFILING_ENABLE, scratch)) {
+    if (!SetUp(&profiled, CL_QUEUE_PROFILING_ENABLE, benchCase, pair)) {
         return;
     }
     std::map<std::string, double> fastest;
@@ -87,8 +69,54 @@ void BM_DepthFrame(benchmark::State& state) {
     }
     state.counters["kernel_span_ms"] = fastestSpan;
 }
-BENCHMARK(BM_DepthFrame)->Unit(benchmark::kMillisecond)->UseRealTime();  // device threads do the work
+
+void BM_DepthFrame(benchmark::State& state, const StereoBenchCase& benchCase) {
+    std::string reason = Refusal(benchCase);
+    const fs::path pair = reason.empty() ? StereoBenchPairFolder(benchCase, &reason) : fs::path();
+    if (!reason.empty()) {
+        state.SkipWithError(reason.c_str());
+        return;
+    }
+    DepthState depth;
+    bool bReady = SetUp(&depth, 0, benchCase, pair);
+    for (int i = 0; i < kSettlingFrames && bReady; ++i) {
+        bReady = ProcessDepthFrame(&depth);
+    }
+    if (!bReady) {
+        state.SkipWithError("korrdepth's setup or first frames failed");
+        return;
+    }
+    const uint64_t warmBytes = ResidentBytes();
+    for (auto _ : state) {
+        if (!ProcessDepthFrame(&depth)) {
+            state.SkipWithError("a frame failed");
+            return;
+        }
+    }
+    CountResidentMemory(state, warmBytes);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    CountKernelTimes(state, benchCase, pair);
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// Each size's korrdepth frame and OpenCV's next to each other.
+int main(int argc, char** argv) {
+    for (const StereoBenchCase& benchCase : kStereoBenchCases) {
+        const std::string name = std::string(benchCase.name) + "/" + std::to_string(benchCase.iMaxDisparity);
+        benchmark::RegisterBenchmark(("BM_DepthFrame/" + name).c_str(), BM_DepthFrame, benchCase)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();  // device threads do the work
+#if defined(KORRAPP_OPENCV_SGBM)
+        RegisterOpenCvSgbmFrame(name, benchCase);
+#endif
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -81,7 +81,7 @@ bool RunDepthFrame(DepthState* pState) {
     }
     const std::chrono::duration<double> matchTime = std::chrono::steady_clock::now() - matchStart;
     std::string unwritten = WriteDisparityFiles(options, result);
-    if (unwritten.empty()) unwritten = WriteFrameOutputs(options, pair, result, matchTime.count());
+    AddUnwritten(WriteFrameOutputs(options, pair, result, matchTime.count()), &unwritten);
     if (!unwritten.empty()) {
         return Fail(pState, "Cannot write the result: " + unwritten);
     }

@@ -1,5 +1,6 @@
 #include "depth/disparity_output.h"
 
+#include <string>
 #include <vector>
 
 #include "imageio/bmp_encoder.h"
@@ -11,16 +12,21 @@ std::vector<unsigned char> vGreyFile;  // kept, so that frames of one size reuse
 
 }  // namespace
 
+void AddUnwritten(const std::string& unwritten, std::string* pList) {
+    if (!unwritten.empty()) {
+        *pList += (pList->empty() ? "" : ", ") + unwritten;
+    }
+}
+
 std::string WriteDisparityFiles(const DepthOptions& options, const DisparityResult& result) {
-    std::string sReason;
-    if (!options.sOutputFile.empty() &&
-        !SaveBmp24(options.sOutputFile.c_str(), result.vGrey.data(), 3, result.iWidth, result.iHeight, &vGreyFile,
-                   &sReason)) {
-        return options.sOutputFile + " (" + sReason + ")";
+    std::string sUnwritten, sReason;
+    if (!options.sOutputFile.empty() && !SaveBmp24(options.sOutputFile.c_str(), result.vGrey.data(), 3,
+                                                   result.iWidth, result.iHeight, &vGreyFile, &sReason)) {
+        AddUnwritten(options.sOutputFile + " (" + sReason + ")", &sUnwritten);
     }
     if (!options.sPfmFile.empty() && !SavePfmGrey(options.sPfmFile.c_str(), result.vDisparity.data(),
                                                   result.iWidth, result.iHeight, &sReason)) {
-        return options.sPfmFile + " (" + sReason + ")";
+        AddUnwritten(options.sPfmFile + " (" + sReason + ")", &sUnwritten);
     }
-    return std::string();
+    return sUnwritten;
 }

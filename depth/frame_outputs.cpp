@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "depth/disparity_output.h"
 #include "depth/point_cloud.h"
 #include "imageio/native_file.h"
 
@@ -21,13 +22,14 @@ std::string WriteSeconds(const std::string& fileName, double dSeconds) {
 
 std::string WriteFrameOutputs(const DepthOptions& options, const ViewPair& pair,
                               const DisparityResult& result, double dMatchSeconds) {
-    std::string problem;
-    if (!options.sTimeFile.empty()) problem = WriteSeconds(options.sTimeFile, dMatchSeconds);
-    if (problem.empty() && !options.sDepthFile.empty() && options.camera) {
-        problem = WriteDepthPfm(options.sDepthFile, result, *options.camera);
+    std::string unwritten;
+    if (!options.sTimeFile.empty()) AddUnwritten(WriteSeconds(options.sTimeFile, dMatchSeconds), &unwritten);
+    if (!options.sDepthFile.empty() && options.camera) {
+        AddUnwritten(WriteDepthPfm(options.sDepthFile, result, *options.camera), &unwritten);
     }
-    if (problem.empty() && !options.sPlyFile.empty() && options.camera) {
-        problem = WritePointCloudPly(options.sPlyFile, result, pair.pLeft.get(), *options.camera);
+    if (!options.sPlyFile.empty() && options.camera) {
+        AddUnwritten(WritePointCloudPly(options.sPlyFile, result, pair.pLeft.get(), *options.camera),
+                     &unwritten);
     }
-    return problem;
+    return unwritten;
 }

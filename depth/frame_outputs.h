@@ -8,7 +8,8 @@
 #include "depth/stereo_matcher.h"
 #include "depth/view_pair.h"
 
-// Each file is replaced whole or left as it was. Empty when every file asked for was
-// written; otherwise the first that was not, with the reason.
+// Each file is replaced whole or left as it was, one failing not keeping the others
+// from being written. Empty when every file asked for was written; otherwise each that
+// was not, as WriteDisparityFiles tells them.
 std::string WriteFrameOutputs(const DepthOptions& options, const ViewPair& pair,
                               const DisparityResult& result, double dMatchSeconds);

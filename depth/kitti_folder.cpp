@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <new>
+#include <string>
 #include <system_error>
 
 #include "depth/disparity_scores.h"
@@ -98,9 +99,10 @@ std::string ProgressText(size_t done, size_t total, double seconds) {
     const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
     const double left = rate > 0.0 ? static_cast<double>(total - done) / rate : 0.0;
     char text[160];
-    std::snprintf(text, sizeof text, "[%s%s] %zu/%zu pairs, %.2f pairs/s, %.0f s left",
+    std::snprintf(text, sizeof text, "[%s%s] %s/%s pairs, %.2f pairs/s, %.0f s left",
                   std::string(static_cast<size_t>(filled), '#').c_str(),
-                  std::string(static_cast<size_t>(kBarWidth - filled), '.').c_str(), done, total, rate, left);
+                  std::string(static_cast<size_t>(kBarWidth - filled), '.').c_str(), std::to_string(done).c_str(),
+                  std::to_string(total).c_str(), rate, left);
     return text;
 }
 
@@ -185,10 +187,10 @@ int RunKittiFolder(const KittiFolder& folder, StereoMatcher* pMatcher) {
             DEBUG_PRINT("%s", PairLine(name, outcome).c_str());
         }
     }
-    DEBUG_PRINT("%zu of %zu pairs written to %s\n", folder.vNames.size() - failed, folder.vNames.size(),
-                folder.sOutputDir.c_str());
+    DEBUG_PRINT("%s of %s pairs written to %s\n", std::to_string(folder.vNames.size() - failed).c_str(),
+                std::to_string(folder.vNames.size()).c_str(), folder.sOutputDir.c_str());
     if (!scores.empty()) {
-        DEBUG_PRINT("Mean scores over %zu pairs with truth:\n%s", scores.size(),
+        DEBUG_PRINT("Mean scores over %s pairs with truth:\n%s", std::to_string(scores.size()).c_str(),
                     FormatScores(MeanScores(scores)).c_str());
     }
     return failed == 0 ? 0 : 1;

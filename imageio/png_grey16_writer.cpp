@@ -3,11 +3,11 @@
 // deflate blocks, which every PNG reader inflates.
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
 
+#include "imageio/crc32.h"
 #include "imageio/native_file.h"
 #include "imageio/png_signature.h"
 #include "imageio/reader_limits.h"
@@ -16,23 +16,6 @@
 namespace {
 
 constexpr size_t kStoredBlockMax = 65535;
-
-std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
-    }
-    return table;
-}
-
-uint32_t Crc32(const unsigned char* p, size_t count) {
-    static const std::array<uint32_t, 256> table = MakeCrcTable();
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < count; ++i) c = table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
 
 uint32_t Adler32(const unsigned char* p, size_t count) {
     // 5552 bytes are the most that keep both sums within 32 bits between reductions.

@@ -10,6 +10,7 @@
 #include "imageio/jpeg_table_check.h"
 #include "imageio/native_file.h"
 #include "imageio/open_image_file.h"
+#include "imageio/png_chunk_check.h"
 #include "imageio/png_signature.h"
 #include "imageio/pnm_samples.h"
 #include "imageio/reader_limits.h"
@@ -106,6 +107,12 @@ std::string ReadWithStb(const std::string& file, FileKind kind, const SampleSize
     if (error != ImageFileError::None) return Problem(file, error);
     if (kind == FileKind::Jpeg && !JpegHuffmanTablesFit(bytes.data(), bytes.size()))
         return file + " cannot be decoded: Corrupt JPEG (a Huffman table of more than 256 codes)";
+    if (kind == FileKind::Png) {
+        const PngChunkCheck check = CheckPngChunks(bytes.data(), bytes.size());
+        if (check.bRunsPastEnd)
+            return DecodeProblem(file, kind, bytes, "a chunk runs past the end of the file");
+        if (!check.sDamage.empty()) return file + " is damaged: " + check.sDamage;
+    }
     StbHeader header;
     std::string reason = ReadStbHeader(bytes.data(), bytes.size(), &header);
     if (!reason.empty()) return DecodeProblem(file, kind, bytes, reason);

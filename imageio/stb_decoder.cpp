@@ -1,10 +1,37 @@
 #include "imageio/stb_decoder.h"
 
 #include <climits>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <utility>
 
+namespace {
+
+// stb_image sizes some buffers by what a file's fields claim before it finds out
+// whether the data is there (an inflate that keeps doubling its output, for one).
+// Each allocation is held to what the picture at hand can need: 16 bytes a pixel, with
+// a block's margin on each side, besides twice the file.
+thread_local size_t tAllocationCap = 0;
+
+void* CappedMalloc(size_t size) {
+    return size <= tAllocationCap ? std::malloc(size) : nullptr;
+}
+
+void* CappedRealloc(void* p, size_t size) {
+    return size <= tAllocationCap ? std::realloc(p, size) : nullptr;
+}
+
+void SetAllocationCap(size_t fileSize, int width, int height) {
+    tAllocationCap = size_t{16} * (static_cast<size_t>(width) + 16) * (static_cast<size_t>(height) + 16) +
+                     2 * fileSize + (size_t{1} << 20);
+}
+
+}  // namespace
+
+#define STBI_MALLOC(size) CappedMalloc(size)
+#define STBI_REALLOC(p, size) CappedRealloc(p, size)
+#define STBI_FREE(p) std::free(p)
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
 #define STBI_ONLY_JPEG
@@ -26,6 +53,7 @@ struct StbFree {
 std::string ReadStbHeader(const unsigned char* bytes, size_t size, StbHeader* pHeader) {
     if (size > static_cast<size_t>(INT_MAX)) return "larger than 2 GiB";
     const int length = static_cast<int>(size);
+    SetAllocationCap(size, 0, 0);
     if (!stbi_info_from_memory(bytes, length, &pHeader->iWidth, &pHeader->iHeight, &pHeader->iChannels)) {
         // The header pass reports only that no format matched; a decode stops at the
         // same place and says why.
@@ -42,13 +70,18 @@ std::string DecodeWithStb(const unsigned char* bytes, size_t size, const StbHead
     // Asking for the channels the header reported keeps the layout fixed even where
     // the decoder would add one (a grey picture with a transparent colour).
     const int length = static_cast<int>(size);
+    SetAllocationCap(size, header.iWidth, header.iHeight);
     int width = 0, height = 0, fileChannels = 0;
     std::unique_ptr<void, StbFree> decoded(
         header.b16Bit ? static_cast<void*>(stbi_load_16_from_memory(bytes, length, &width, &height,
                                                                     &fileChannels, header.iChannels))
                       : static_cast<void*>(stbi_load_from_memory(bytes, length, &width, &height,
                                                                  &fileChannels, header.iChannels)));
-    if (!decoded) return stbi_failure_reason();
+    if (!decoded) {
+        // Within the cap, running out of memory means data that unpacks to far more.
+        const std::string reason = stbi_failure_reason();
+        return reason == "Out of memory" ? "its data unpacks to more than the picture holds" : reason;
+    }
 
     SampleImage image;
     image.iWidth = header.iWidth;

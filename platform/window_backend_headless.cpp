@@ -1,10 +1,10 @@
 // No display: no window to draw in. The title becomes a status line on a terminal,
 // and SIGINT or SIGTERM stands for closing the window.
 #include <chrono>
-#include <csignal>
 #include <cstring>
 
 #include "platform/status_line.h"
+#include "platform/stop_signals.h"
 #include "platform/window_backend.h"
 
 namespace {
@@ -15,7 +15,6 @@ constexpr std::chrono::milliseconds kStatusInterval(250);
 constexpr int32_t kUsableWidth = 1920;
 constexpr int32_t kUsableHeight = 1040;
 
-volatile std::sig_atomic_t closeRequested = 0;
 bool quitDelivered = false;
 std::chrono::steady_clock::time_point lastStatus;
 bool statusShown = false;
@@ -26,18 +25,8 @@ struct PlatformWindowTag {
 int32_t clientWidth = 0;
 int32_t clientHeight = 0;
 
-void OnCloseSignal(int) {
-    closeRequested = 1;
-}
-
 bool Start() {
-    struct sigaction action {};
-    action.sa_handler = OnCloseSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;  // a second signal stops a process that hangs
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    closeRequested = 0;
+    CatchStopSignals();
     quitDelivered = false;
     return true;
 }
@@ -67,10 +56,8 @@ void SetWindowTitle(PlatformWindow*, const char* title) {
 
 void DrawPixels(PlatformWindow*, int32_t, int32_t, const PixelRows&) {}
 
-void Stop() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-}
+// The stop signals stay caught until the process ends.
+void Stop() {}
 
 void GetClientSize(PlatformWindow*, int32_t* pWidth, int32_t* pHeight) {
     *pWidth = clientWidth;
@@ -88,7 +75,7 @@ void GetUsableClientSize(PlatformWindow*, int32_t* pWidth, int32_t* pHeight) {
 }
 
 bool TakeMessage(PlatformMessage* message) {
-    if (closeRequested == 0 || quitDelivered) {
+    if (!StopSignalled() || quitDelivered) {
         return false;
     }
     quitDelivered = true;

@@ -5,12 +5,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
+#include "platform/stop_signals.h"
 #include "platform/window_backend.h"
 
 namespace {
 
 static_assert(sizeof(SDL_Event) <= sizeof(PlatformMessage::bytes), "an SDL event must fit a message");
+
+bool stopPosted = false;
 
 SDL_Window* ToSdl(PlatformWindow* window) {
     return reinterpret_cast<SDL_Window*>(window);
@@ -22,6 +26,29 @@ SDL_Event ToEvent(const PlatformMessage& message) {
     return event;
 }
 
+bool StartsWithSlash(const char* text) {
+    return text != nullptr && text[0] == '/';
+}
+
+// Without a runtime folder Wayland cannot be reached, and its library says so on
+// standard error before SDL moves on; such a run goes headless, which is told anyway.
+// A driver the user names is left to SDL.
+void SkipUnreachableWayland() {
+    if (SDL_getenv("SDL_VIDEODRIVER") != nullptr || SDL_getenv("WAYLAND_SOCKET") != nullptr ||
+        StartsWithSlash(SDL_getenv("WAYLAND_DISPLAY")) || StartsWithSlash(SDL_getenv("XDG_RUNTIME_DIR"))) {
+        return;
+    }
+    std::string drivers;
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const std::string name = SDL_GetVideoDriver(i);
+        // Named, these two would be tried as well; unnamed, SDL skips them.
+        if (name != "wayland" && name != "offscreen" && name != "dummy") {
+            drivers += (drivers.empty() ? "" : ",") + name;
+        }
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+}
+
 // SDL falls back to drivers that show nothing; those count as no display.
 // The window's pixels stay in memory the process shares with the display, where
 // a frame updates only the rectangle it drew. Through a texture instead, every
@@ -29,6 +56,9 @@ SDL_Event ToEvent(const PlatformMessage& message) {
 // milliseconds.
 bool Start() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // ours tell a repeated stop from a later one
+    SkipUnreachableWayland();
+    CatchStopSignals();  // before SDL_Init, which may start threads
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         SDL_Quit();
         return false;
@@ -38,6 +68,7 @@ bool Start() {
         SDL_Quit();
         return false;
     }
+    stopPosted = false;
     return true;
 }
 
@@ -147,6 +178,11 @@ void GetUsableClientSize(PlatformWindow* window, int32_t* pWidth, int32_t* pHeig
 }
 
 bool TakeMessage(PlatformMessage* message) {
+    if (StopSignalled() && !stopPosted) {
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        stopPosted = SDL_PushEvent(&quit) == 1;
+    }
     SDL_Event event;
     if (SDL_PollEvent(&event) == 0) {
         return false;

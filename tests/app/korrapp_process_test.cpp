@@ -100,6 +100,41 @@ TEST_F(KorrAppProcess, HeadlessRunWritesDepthAndStopsCleanlyOnSignals) {
 
 // A reader copying depth.bmp, even with a second instance writing it too, only
 // ever finds a whole file.
+// `timeout` signals the program and then its process group, so the second signal
+// arrives while the first is being acted on: still one stop, after the frame in
+// progress. With no display and no XDG_RUNTIME_DIR, the headless notice is all that
+// reaches standard error. scripts/timeout_check.sh runs this 20 times over.
+TEST_F(KorrAppProcess, TimeoutsPairOfSignalsIsOneStopForBothPrograms) {
+    LayOutRunFolder(dir.path(), MakeTestImage(450, 375, 17), MakeTestImage(450, 375, 18));
+    fs::copy_file(StereoKernelSourceFile(), dir.path() / "stereo.cl");
+    const std::string expectedErr =
+        KORRAPP_TRIES_DISPLAY
+            ? std::string(kHeadlessNotice) + ": running headless until interrupted (Ctrl+C).\n"
+            : "";
+    for (const char* program : {KORRAPP_BINARY, KORRDEPTH_BINARY}) {
+        for (const bool bWaiting : {false, true}) {
+            const std::string what =
+                std::string(program) + (bWaiting ? ", waiting for a pair" : ", good pair");
+            if (bWaiting) fs::rename(dir.path() / "im6.bmp", dir.path() / "later.bmp");
+            ChildProcess::Options options{dir.path(),
+                                          {{"DISPLAY", std::nullopt},
+                                           {"WAYLAND_DISPLAY", std::nullopt},
+                                           {"XDG_RUNTIME_DIR", std::nullopt},
+                                           {"SDL_VIDEODRIVER", std::nullopt}},
+                                          dir.path() / "stdout.txt",
+                                          dir.path() / "stderr.txt"};
+            ChildProcess timeout("/usr/bin/timeout", options, {"--preserve-status", "1", program});
+            EXPECT_EQ(timeout.Wait(60s), std::optional<int>(0)) << what << "\n" << Stdout();
+            EXPECT_EQ(Stderr(), expectedErr) << what;
+            if (bWaiting) fs::rename(dir.path() / "later.bmp", dir.path() / "im6.bmp");
+            EXPECT_EQ(NamesBesides(dir.path(), {"im2.bmp", "im6.bmp", "test.cl", "stereo.cl", "depth.bmp",
+                                                "disparity.bmp", "stdout.txt", "stderr.txt"}),
+                      std::vector<std::string>())
+                << what << ": no temporary file";
+        }
+    }
+}
+
 TEST_F(KorrAppProcess, ReadersOfDepthFindOnlyWholeFiles) {
     const TestImage left = MakeTestImage(450, 375, 13);
     LayOutRunFolder(dir.path(), left, MakeTestImage(450, 375, 14));

@@ -12,6 +12,7 @@
 
 #include "depth/calibration.h"
 #include "depth/stereo_matcher.h"
+#include "depth/view_pair.h"
 #include "imageio/image_files.h"
 #include "imageio/pfm_file.h"
 #include "imageio/sample_image.h"
@@ -42,6 +43,8 @@ size_t Count(const std::string& text, const std::string& part) {
     return n;
 }
 
+const std::vector<unsigned char> kEarlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+
 const StereoSample& Sample() {
     static const StereoSample sample = GenerateSampleScene();
     return sample;
@@ -67,6 +70,20 @@ protected:
     void LayOutSample() {
         fs::copy_file(StereoKernelSourceFile(), folder() / "stereo.cl");
         ASSERT_EQ(WriteSamplePair(folder(), Sample()), "");
+    }
+
+    // One --once run in `caseDir`, which output and files are then read from: the
+    // sample laid out, disparity.bmp holding kEarlier, then `spoil` applied.
+    std::optional<int> RunSpoiled(const TempDir& caseDir, const std::function<void(const fs::path&)>& spoil,
+                                  const std::vector<std::string>& arguments,
+                                  std::map<std::string, std::optional<std::string>> environment = {}) {
+        pDir = &caseDir;
+        LayOutSample();
+        WriteFileBytes(file("disparity.bmp"), kEarlier);
+        spoil(folder());
+        std::vector<std::string> once = {"--once"};
+        once.insert(once.end(), arguments.begin(), arguments.end());
+        return Start(once, std::move(environment))->Wait(120s);
     }
 
     const fs::path& folder() const { return pDir->path(); }
@@ -120,6 +137,40 @@ TEST_F(KorrDepthProcess, CommandLineHelpAndMistakes) {
             EXPECT_NE(Stderr().find("usage: korrdepth"), std::string::npos) << what;
         }
         EXPECT_FALSE(fs::exists(dir.path() / "disparity.bmp")) << what;
+    }
+}
+
+// Also through links, and by name where the files do not exist yet: nothing is read
+// or written, not even the view named twice.
+TEST_F(KorrDepthProcess, AnOutputNamingAViewIsRefused) {
+    WriteTestPair(folder(), 40, 30);
+    fs::create_symlink("im2.bmp", folder() / "left-link.bmp");
+    fs::create_hard_link(folder() / "im6.bmp", folder() / "right-hard.bmp");
+    const auto left = ReadFileBytes(file("im2.bmp"));
+    const auto right = ReadFileBytes(file("im6.bmp"));
+    const std::vector<std::vector<std::string>> cases = {
+        {"--output", "im2.bmp"},
+        {"--pfm", "./im6.bmp"},
+        {"--output", "left-link.bmp"},
+        {"--pfm", "right-hard.bmp"},
+        {"--right", (folder() / "im6.bmp").string(), "--output",
+         "../" + folder().filename().string() + "/im6.bmp"},
+        {"--left", "later/../new.bmp", "--pfm", "new.bmp"},
+    };
+    for (const auto& arguments : cases) {
+        std::vector<std::string> once = {"--once"};
+        once.insert(once.end(), arguments.begin(), arguments.end());
+        const std::string what = testing::PrintToString(once);
+        EXPECT_EQ(Run(once), 2) << what << "\n" << Stdout();
+        EXPECT_NE(Stderr().find("would replace the input"), std::string::npos) << what << "\n" << Stderr();
+        EXPECT_NE(Stderr().find("usage: korrdepth"), std::string::npos) << what;
+        EXPECT_EQ(Stdout(), "") << what << ": nothing was set up";
+        EXPECT_EQ(ReadFileBytes(file("im2.bmp")), left) << what;
+        EXPECT_EQ(ReadFileBytes(file("im6.bmp")), right) << what;
+        EXPECT_EQ(NamesBesides(folder(), {"im2.bmp", "im6.bmp", "left-link.bmp", "right-hard.bmp",
+                                          "stdout.txt", "stderr.txt"}),
+                  std::vector<std::string>())
+            << what;
     }
 }
 
@@ -215,31 +266,29 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
          },
          {},
          "Waiting for a usable stereo pair: im6.bmp is incomplete: it holds 300000 of 506265 bytes\n"},
+        {"a PNG view cut short",
+         [](const fs::path& d) {
+             const std::vector<uint16_t> grey(450 * 375, 40000);
+             ASSERT_EQ(WritePngGrey16((d / "im2.bmp").string(), grey.data(), 450, 375), "");
+             fs::resize_file(d / "im2.bmp", 200000);
+         },
+         {},
+         "Waiting for a usable stereo pair: im2.bmp is incomplete: the PNG file ends before its IEND "
+         "chunk\n"},
         {"not a picture",
          [](const fs::path& d) {
              WriteFileBytes((d / "im2.bmp").string(), {'h', 'i', '\n'});
          },
          {},
          "Waiting for a usable stereo pair: im2.bmp is not a PNG, JPEG, BMP or binary PPM/PGM file\n"},
-        {"an output folder that does not exist",
-         [](const fs::path&) {},
-         {"--output", "no/such/folder.bmp"},
-         "Cannot write the result: no/such/folder.bmp (No such file or directory)\n"},
         {"no device code",
          [](const fs::path& d) { fs::remove(d / "stereo.cl"); },
          {},
          "Cannot read the kernel source stereo.cl from the working directory\n"},
     };
-    const std::vector<unsigned char> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
     for (const Case& c : cases) {
         TempDir caseDir;
-        pDir = &caseDir;
-        LayOutSample();
-        WriteFileBytes(file("disparity.bmp"), earlier);
-        c.spoil(folder());
-        std::vector<std::string> arguments = {"--once"};
-        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        EXPECT_EQ(Run(arguments), 1) << c.what;
+        EXPECT_EQ(RunSpoiled(caseDir, c.spoil, c.arguments), std::optional<int>(1)) << c.what;
         const std::string out = Stdout();
         const std::string line = c.line;
         EXPECT_TRUE(out.size() >= line.size() &&
@@ -247,7 +296,100 @@ TEST_F(KorrDepthProcess, AnUnusablePairIsOneClearLineAndOverwritesNothing) {
             << c.what << ": the output does not end with\n"
             << line << "but reads\n"
             << out;
-        EXPECT_EQ(ReadFileBytes(file("disparity.bmp")), earlier) << c.what;
+        EXPECT_EQ(ReadFileBytes(file("disparity.bmp")), kEarlier) << c.what;
+        pDir = &dir;
+    }
+}
+
+// The first kernel of stereo.cl takes one argument more than the matcher sets, so that
+// its every launch fails with CL_INVALID_KERNEL_ARGS.
+void AddUnsetKernelArgument(const fs::path& source) {
+    std::string text = ReadFileText(source);
+    size_t at = text.find('(', text.find("__kernel"));
+    for (int depth = 0; at < text.size(); ++at) {
+        depth += text[at] == '(' ? 1 : text[at] == ')' ? -1 : 0;
+        if (depth == 0) break;
+    }
+    ASSERT_LT(at, text.size()) << "no kernel in " << source;
+    text.insert(at, ", int unset");
+    WriteFileBytes(source.string(), std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+// A failure on the device writes nothing; a file that cannot be written is named, and
+// the others are still written. Told once, exit code 1.
+TEST_F(KorrDepthProcess, DeviceAndOutputFailuresExitOneAndNameWhatIsUnwritten) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> spoil;
+        std::vector<std::string> arguments;
+        std::map<std::string, std::optional<std::string>> environment;
+        const char* lineStart;  // of the last line, told once
+        const char* linePart;
+        bool bBmpWritten;  // disparity.bmp
+        bool bPfmWritten;  // out.pfm
+    };
+    // PoCL's smallest memory, 1 GB, allows 256 MB a buffer; the matcher's cost sums
+    // for a 4096 x 4096 pair alone take more.
+    constexpr int32_t kUnholdableSide = 4096;
+    std::vector<Case> cases = {
+        {"a kernel that cannot launch",
+         [](const fs::path& d) { AddUnsetKernelArgument(d / "stereo.cl"); },
+         {"--pfm", "out.pfm"},
+         {},
+         "Matching failed on the device: ",
+         "-52",
+         false,
+         false},
+        {"--output into a folder that does not exist",
+         [](const fs::path&) {},
+         {"--output", "no/such/folder.bmp", "--pfm", "out.pfm"},
+         {},
+         "Cannot write the result: no/such/folder.bmp (No such file or directory)\n",
+         "",
+         false,
+         true},
+        {"--pfm into a folder that does not exist",
+         [](const fs::path&) {},
+         {"--pfm", "no/such/out.pfm"},
+         {},
+         "Cannot write the result: no/such/out.pfm (No such file or directory)\n",
+         "",
+         true,
+         false},
+        {"both into folders that do not exist",
+         [](const fs::path&) {},
+         {"--output", "no/a.bmp", "--pfm", "no/b.pfm"},
+         {},
+         "Cannot write the result: no/a.bmp (No such file or directory), no/b.pfm (No such file or "
+         "directory)\n",
+         "",
+         false,
+         false},
+    };
+    if (kMaxViewSize >= kUnholdableSide) {
+        cases.push_back({"a pair the device cannot hold",
+                         [](const fs::path& d) { WriteTestPair(d, kUnholdableSide, kUnholdableSide); },
+                         {"--pfm", "out.pfm"},
+                         {{"POCL_MEMORY_LIMIT", "1"}},
+                         "Matching failed on the device: ",
+                         "",
+                         false,
+                         false});
+    } else {
+        std::cout << "Not run: a pair the device cannot hold; views stop at " << kMaxViewSize
+                  << " pixels a side, which the device holds\n";
+    }
+    for (const Case& c : cases) {
+        TempDir caseDir;
+        EXPECT_EQ(RunSpoiled(caseDir, c.spoil, c.arguments, c.environment), std::optional<int>(1)) << c.what;
+        const std::string out = Stdout();
+        const size_t lastLine = out.rfind('\n', out.size() >= 2 ? out.size() - 2 : 0);
+        const std::string line = out.substr(lastLine == std::string::npos ? 0 : lastLine + 1);
+        EXPECT_EQ(line.rfind(c.lineStart, 0), 0u) << c.what << ": the last line reads\n" << out;
+        EXPECT_NE(line.find(c.linePart), std::string::npos) << c.what << "\n" << line;
+        EXPECT_EQ(Count(out, c.lineStart), 1u) << c.what << "\n" << out;
+        EXPECT_EQ(ReadFileBytes(file("disparity.bmp")) != kEarlier, c.bBmpWritten) << c.what;
+        EXPECT_EQ(fs::exists(folder() / "out.pfm"), c.bPfmWritten) << c.what;
         pDir = &dir;
     }
 }
@@ -451,15 +593,16 @@ TEST_F(KorrDepthProcess, ASceneFolderThatCannotBeUsedIsOneLineAndWritesNothing) 
         EXPECT_FALSE(fs::exists(folder() / "disp0korrdepth.pfm")) << c.what;
         EXPECT_FALSE(fs::exists(folder() / "timekorrdepth.txt")) << c.what;
     }
-    // An output that names an input, the truth included, is refused before anything runs.
+    // An output that names an input, the truth included, is refused with the usage
+    // before anything runs.
     const std::vector<unsigned char> truth = ReadFileBytes((good / "disp0GT.pfm").string());
     fs::create_symlink(good / "im0.png", folder() / "link.png");
     for (const auto& [option, output, input] : {std::tuple{"--pfm", "good/disp0GT.pfm", "good/disp0GT.pfm"},
                                                 std::tuple{"--ply", "link.png", "good/im0.png"}}) {
-        EXPECT_EQ(Run({"--once", "good", option, output}), 1) << option;
-        const std::string line = std::string("The output ") + output + " would replace the input " + input +
-                                 "; nothing was written\n";
-        EXPECT_NE(Stdout().find(line), std::string::npos) << Stdout();
+        EXPECT_EQ(Run({"--once", "good", option, output}), 2) << option;
+        const std::string line = std::string("korrdepth: the output ") + output + " would replace the input " +
+                                 input + "; nothing was written\n";
+        EXPECT_EQ(Stderr().rfind(line, 0), 0u) << Stderr();
         EXPECT_EQ(Stdout().find("Successfull creation context"), std::string::npos) << Stdout();
     }
     EXPECT_EQ(ReadFileBytes((good / "disp0GT.pfm").string()), truth);

@@ -3,12 +3,14 @@
 // files that are cut short, damaged or refused; and the 16-bit PNG writer read back.
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "imageio/crc32.h"
 #include "imageio/sample_image.h"
 #include "tests/support/imagemagick.h"
 #include "tests/support/temp_dir.h"
@@ -54,6 +56,7 @@ const Variant kVariants[] = {
     {"-quality 92 -colorspace Gray -interlace JPEG", "jpg", 1, 8, -1, -1, 0, 0xC2},
     {"-colorspace Gray -depth 8", "pgm", 1, 8},
     {"-colorspace Gray -depth 16", "pgm", 1, 16},
+    {"-colorspace Gray -depth 10", "pgm", 1, 16},  // maxval 1023, scaled to 16 bits
     {"-depth 8", "ppm", 3, 8},
     {"-depth 16", "ppm", 3, 16},
     {"-depth 8", "bmp", 3, 8},
@@ -96,6 +99,29 @@ std::vector<uint16_t> ReadLe16Samples(const std::string& file) {
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
     return samples;
+}
+
+// A 16 x 16 grey PNG whose one IDAT chunk inflates to `unpacked` zero bytes.
+Bytes PngOfZeros(size_t unpacked) {
+    Bytes raw(unpacked, 0);
+    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+    Bytes packed(packedSize);
+    compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9);
+    packed.resize(packedSize);
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto chunk = [&png](const char* type, const Bytes& data) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png.push_back(static_cast<unsigned char>(data.size() >> shift));
+        const size_t start = png.size();
+        png.insert(png.end(), type, type + 4);
+        png.insert(png.end(), data.begin(), data.end());
+        const uint32_t crc = Crc32(&png[start], png.size() - start);
+        for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<unsigned char>(crc >> shift));
+    };
+    chunk("IHDR", {0, 0, 0, 16, 0, 0, 0, 16, 8, 0, 0, 0, 0});
+    chunk("IDAT", packed);
+    chunk("IEND", {});
+    return png;
 }
 
 class SampleImageFiles : public testing::Test {
@@ -155,9 +181,9 @@ TEST_F(SampleImageFiles, EveryFormDecodesAsImageMagickReadsIt) {
 
 TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing) {
     std::string png, jpeg, ppm16;
-    ASSERT_TRUE(Make(kVariants[5], &png));
-    ASSERT_TRUE(Make(kVariants[14], &jpeg));
-    ASSERT_TRUE(Make(kVariants[22], &ppm16));
+    ASSERT_TRUE(Make({"-depth 8", "png", 3, 8}, &png));
+    ASSERT_TRUE(Make({"-quality 92", "jpg", 3, 8}, &jpeg));
+    ASSERT_TRUE(Make({"-depth 16", "ppm", 3, 16}, &ppm16));
     const Bytes pngBytes = ReadFileBytes(png);
     const Bytes jpegBytes = ReadFileBytes(jpeg);
     const Bytes ppmBytes = ReadFileBytes(ppm16);
@@ -165,10 +191,19 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
         std::copy(values.begin(), values.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
         return bytes;
     };
+    // The chunk starting at `at` with its CRC made to match again, so that the decoder sees it.
+    const auto resealed = [](Bytes bytes, size_t at) {
+        const size_t length = size_t{bytes[at]} << 24 | size_t{bytes[at + 1]} << 16 |
+                              size_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        const uint32_t crc = Crc32(&bytes[at + 4], 4 + length);
+        for (int i = 0; i < 4; ++i)
+            bytes[at + 8 + length + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
+        return bytes;
+    };
     const auto cut = [](const Bytes& bytes, size_t size) {
         return Bytes(bytes.begin(), bytes.begin() + size);
     };
-    // The first IDAT chunk's data: its length field starts after signature and IHDR.
+    // The first byte of the first IDAT chunk's data.
     const size_t idat =
         std::search(pngBytes.begin(), pngBytes.end(), "IDAT", "IDAT" + 4) - pngBytes.begin() + 4;
     const auto marker = [&jpegBytes](unsigned char code) {
@@ -189,9 +224,17 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
          " is incomplete: the PNG file ends before its IEND chunk"},
         {"cut.jpg", cut(jpegBytes, jpegBytes.size() / 2),
          " is incomplete: the JPEG file ends before its end-of-image marker"},
-        {"depth3.png", with(pngBytes, 24, {3}), " cannot be decoded: PNG not supported: 1/2/4/8/16-bit only"},
-        {"stream.png", with(pngBytes, idat, {0xFF, 0xFF, 0xFF, 0xFF}), " cannot be decoded: Corrupt PNG"},
-        {"huge.png", with(pngBytes, 16, {0, 0, 0x4E, 0x20, 0, 0, 0x3A, 0x98}), " is too large"},
+        {"depth3.png", resealed(with(pngBytes, 24, {3}), 8),
+         " cannot be decoded: PNG not supported: 1/2/4/8/16-bit only"},
+        {"flipped.png", with(pngBytes, idat, {0xFF, 0xFF, 0xFF, 0xFF}),
+         " is damaged: the CRC of the IDAT chunk at byte " + std::to_string(idat - 8) + " does not match"},
+        {"stream.png", resealed(with(pngBytes, idat, {0xFF, 0xFF, 0xFF, 0xFF}), idat - 8),
+         " cannot be decoded: Corrupt PNG"},
+        {"long.png", with(pngBytes, idat - 8, {0x7F, 0xFF, 0xFF, 0xFF}),
+         " cannot be decoded: a chunk runs past the end of the file"},
+        {"bomb.png", PngOfZeros(64 << 20),
+         " cannot be decoded: its data unpacks to more than the picture holds"},
+        {"huge.png", resealed(with(pngBytes, 16, {0, 0, 0x4E, 0x20, 0, 0, 0x3A, 0x98}), 8), " is too large"},
         {"12bit.jpg", with(jpegBytes, frame + 4, {12}),
          " cannot be decoded: JPEG format not supported: 8-bit only"},
         {"codes.jpg", with(jpegBytes, table + 5, {200, 200}),
@@ -224,7 +267,7 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
 
 // Stored blocks hold 65535 bytes each; this picture needs three, and its odd sizes
 // leave partial rows at the blocks' edges.
-TEST_F(SampleImageFiles, SixteenBitGreyPngReadsBackHere_AndInImageMagick) {
+TEST_F(SampleImageFiles, SixteenBitGreyPngReadsBackHereAndInImageMagick) {
     const int32_t width = 301, height = 123;
     std::vector<uint16_t> samples(static_cast<size_t>(width) * height);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint16_t>(i * 40503u + (i >> 7));
