@@ -1,18 +1,14 @@
-// The scores of a common vision library's semi-global matcher on every pair with truth,
-// as tests/depth_accuracy prints korrdepth's, for the README's table: 3-way, block 3,
-// P1 = 8 x 3 x 9, P2 = 32 x 3 x 9, uniqueness 10, speckles of 100 within 2, left-right
-// limit 1, the views padded on the left by the range; a pixel without an estimate
-// counts as bad.
+// The scores of OpenCV's semi-global matcher (bench/opencv_sgbm_matcher.h) on every
+// pair with truth, as tests/depth_accuracy prints korrdepth's, for the README's table;
+// a pixel without an estimate counts as bad.
 //   build/bench/peer_accuracy [--only NAME]
-#include <opencv2/calib3d.hpp>
-#include <opencv2/imgproc.hpp>
-
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "bench/opencv_sgbm_matcher.h"
 #include "depth/disparity_scores.h"
 #include "tests/support/disparity_truth.h"
 
@@ -21,23 +17,15 @@ namespace {
 // The scores and the fastest of three matches' milliseconds.
 DisparityScores MatchAndScore(const ScoredPair& pair, double* pMilliseconds) {
     const ViewPair& views = pair.views;
-    const int range = (pair.iMaxDisparity + 1 + 15) / 16 * 16;
+    const int range = OpenCvSgbmRange(pair.iMaxDisparity + 1);
     const cv::Mat left(views.iHeight, views.iWidth, CV_8UC3, views.pLeft.get());
     const cv::Mat right(views.iHeight, views.iWidth, CV_8UC3, views.pRight.get());
-    cv::Mat paddedLeft;
-    cv::Mat paddedRight;
-    cv::copyMakeBorder(left, paddedLeft, 0, 0, range, 0, cv::BORDER_REPLICATE);
-    cv::copyMakeBorder(right, paddedRight, 0, 0, range, 0, cv::BORDER_REPLICATE);
-    const int channels = 3;
-    const int block = 3;
-    cv::Ptr<cv::StereoSGBM> matcher =
-        cv::StereoSGBM::create(0, range, block, 8 * channels * block * block, 32 * channels * block * block,
-                               1, 0, 10, 100, 2, cv::StereoSGBM::MODE_SGBM_3WAY);
+    const cv::Ptr<cv::StereoSGBM> matcher = MakeOpenCvSgbm(range);
     cv::Mat fixed;
     *pMilliseconds = 1e30;
     for (int i = 0; i < 3; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        matcher->compute(paddedLeft, paddedRight, fixed);
+        fixed = OpenCvSgbmMatch(*matcher, left, right, range);
         const auto end = std::chrono::steady_clock::now();
         *pMilliseconds =
             std::min(*pMilliseconds, std::chrono::duration<double, std::milli>(end - start).count());
@@ -45,7 +33,7 @@ DisparityScores MatchAndScore(const ScoredPair& pair, double* pMilliseconds) {
     std::vector<float> disparity(static_cast<size_t>(views.iWidth) * static_cast<size_t>(views.iHeight));
     for (int y = 0; y < views.iHeight; ++y) {
         for (int x = 0; x < views.iWidth; ++x) {
-            const short d = fixed.at<short>(y, x + range);
+            const short d = fixed.at<short>(y, x);
             disparity[static_cast<size_t>(y) * static_cast<size_t>(views.iWidth) + static_cast<size_t>(x)] =
                 d < 0 ? INFINITY : static_cast<float>(d) / 16.0f;
         }
