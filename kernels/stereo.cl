@@ -38,7 +38,7 @@
 // Matching cost: census bits that differ, plus the brightness difference up to
 // BRIGHTNESS_LIMIT divided by BRIGHTNESS_DIVISOR.
 #ifndef BRIGHTNESS_LIMIT
-#define BRIGHTNESS_LIMIT 32
+#define BRIGHTNESS_LIMIT 8
 #endif
 #ifndef BRIGHTNESS_DIVISOR
 #define BRIGHTNESS_DIVISOR 2
