@@ -98,6 +98,7 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
         {&median3x3_, "Median3x3"},
         {&checkConsistency_, "CheckConsistency"},
         {&fillHoles_, "FillHoles"},
+        {&smoothDisparity_, "SmoothDisparity"},
         {&showDisparity_, "ShowDisparity"},
     };
     for (const auto& [pStage, name] : stages) {
@@ -303,12 +304,19 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
     for (int level = iLevels_ - 1; level >= 0 && ok; --level) {
         ok = MatchLevel(level);
     }
+    // The finest level's left view, smoothed into the selection's buffer, which no
+    // level needs any more.
+    const cl::Buffer& clResult = clSelected_;
     ok = ok &&
-         Check(SetArgs(showDisparity_.kernel, vLevels_[0].clDisparity, clGreyPicture_, clColourPicture_,
-                       iWidth, iHeight, iMaxDisparity_),
+         Check(SetArgs(smoothDisparity_.kernel, vLevels_[0].clDisparity, vLevels_[0].clGrey, clResult, iWidth,
+                       iHeight),
+               "SmoothDisparity arguments") &&
+         RunBlocks(smoothDisparity_, iWidth, iHeight) &&
+         Check(SetArgs(showDisparity_.kernel, clResult, clGreyPicture_, clColourPicture_, iWidth, iHeight,
+                       iMaxDisparity_),
                "ShowDisparity arguments") &&
          RunPixels(showDisparity_, iWidth, iHeight) &&
-         Check(clQueue_.enqueueReadBuffer(vLevels_[0].clDisparity, CL_FALSE, 0, pixels * sizeof(float),
+         Check(clQueue_.enqueueReadBuffer(clResult, CL_FALSE, 0, pixels * sizeof(float),
                                           pResult->vDisparity.data()),
                "reading the disparity back") &&
          Check(clQueue_.enqueueReadBuffer(clGreyPicture_, CL_FALSE, 0, pixels * 3, pResult->vGrey.data()),

@@ -9,8 +9,9 @@ constexpr int kStereoCandidates = 16;   // per pixel and level: two runs of 8
 constexpr int kStereoBlock = 16;        // pixels of a row that one work-item takes in vectors
 constexpr int kStereoPathsPerItem = 4;  // paths that one work-item of the aggregation walks
 // Matching cost: census bits that differ plus the brightness difference up to the
-// limit, divided by the divisor.
-constexpr int kStereoBrightnessLimit = 32;
+// limit, divided by the divisor. A small share: the census copes with views whose
+// exposure differs, the brightness only breaks the census's ties.
+constexpr int kStereoBrightnessLimit = 8;
 constexpr int kStereoBrightnessDivisor = 2;
 // Aggregation: a step of one disparity along a path, any larger step, and how much
 // less that costs per grey level of brightness change.
@@ -19,6 +20,9 @@ constexpr int kStereoLargeStepPenalty = 72;
 constexpr int kStereoEdgeSlope = 2;
 // Coarser pixels around the parent whose estimates set a pixel's candidates.
 constexpr int kStereoRangeRadius = 2;
+// The final mean: its reach in pixels, and the grey levels a neighbour may differ by.
+constexpr int kStereoSmoothRadius = 3;
+constexpr int kStereoSmoothGreyLimit = 32;
 
 struct StereoTunable {
     const char* name;  // in stereo.cl
@@ -35,6 +39,8 @@ constexpr StereoTunable kStereoTunables[] = {
     {"LARGE_STEP_PENALTY", kStereoLargeStepPenalty},
     {"EDGE_SLOPE", kStereoEdgeSlope},
     {"RANGE_RADIUS", kStereoRangeRadius},
+    {"SMOOTH_RADIUS", kStereoSmoothRadius},
+    {"SMOOTH_GREY_LIMIT", kStereoSmoothGreyLimit},
 };
 
 // The build options of stereo.cl for a range of 0 to iMaxDisparity.

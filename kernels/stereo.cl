@@ -7,7 +7,8 @@
 // difference); semi-global aggregation along rows and columns, both ways; the best
 // candidate with a sub-pixel parabola, for the left view and, from the same sums,
 // for the right view; a 3 x 3 median; and a left-right check, whose rejects take the
-// background disparity around them.
+// background disparity around them. Last, on the finest level, each left pixel takes
+// the mean of the estimates around it that lie close to its own.
 //
 // Pictures are row 0 on top, rows without gaps. Both views of a level are stacked in
 // one buffer, the left one's rows first. Disparity maps are floats: left pixel x
@@ -37,7 +38,7 @@
 // Matching cost: census bits that differ, plus the brightness difference up to
 // BRIGHTNESS_LIMIT divided by BRIGHTNESS_DIVISOR.
 #ifndef BRIGHTNESS_LIMIT
-#define BRIGHTNESS_LIMIT 32
+#define BRIGHTNESS_LIMIT 8
 #endif
 #ifndef BRIGHTNESS_DIVISOR
 #define BRIGHTNESS_DIVISOR 2
@@ -69,6 +70,17 @@
 #define CONSISTENCY_LIMIT 1.0f
 // How far up and down a rejected pixel looks for the background.
 #define FILL_REACH_VERTICAL 12
+
+// The final mean takes the estimates within SMOOTH_RADIUS pixels that differ from the
+// pixel's own by at most SMOOTH_TOLERANCE, where the grey levels differ by at most
+// SMOOTH_GREY_LIMIT.
+#ifndef SMOOTH_RADIUS
+#define SMOOTH_RADIUS 3
+#endif
+#ifndef SMOOTH_GREY_LIMIT
+#define SMOOTH_GREY_LIMIT 32
+#endif
+#define SMOOTH_TOLERANCE 1.5f
 
 #define HALF_WINDOW (CANDIDATES / 2)
 #define NO_ESTIMATE (-1.0f)
@@ -671,6 +683,36 @@ __kernel void FillHoles(__global const float* checked, __global float* output, i
                           fmin(NearestEstimate(checked, p, -width, up), NearestEstimate(checked, p, width, down)));
         }
     }
+}
+
+// The mean of the estimates around a left pixel that lie within SMOOTH_TOLERANCE of
+// its own on a surface of a similar grey: the sub-pixel steps of slanted surfaces
+// even out, and depth edges stay where they are.
+__kernel void SmoothDisparity(__global const float* input, __global const uchar* grey, __global float* output,
+                              int width, int height)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= height) {
+        return;
+    }
+    const float16 centre = LoadFloat16(input + y * width, x, width);
+    const int16 brightness = convert_int16(LoadUchar16(grey + y * width, x, width));
+    float16 sum = 0.0f;
+    float16 count = 0.0f;
+    for (int dy = -SMOOTH_RADIUS; dy <= SMOOTH_RADIUS; ++dy) {
+        const int row = clamp(y + dy, 0, height - 1) * width;
+        for (int dx = -SMOOTH_RADIUS; dx <= SMOOTH_RADIUS; ++dx) {
+            const float16 d = LoadFloat16(input + row, x + dx, width);
+            const int16 g = convert_int16(LoadUchar16(grey + row, x + dx, width));
+            const int16 near =
+                fabs(d - centre) <= (float16)(SMOOTH_TOLERANCE) && abs(g - brightness) <= (uint16)(SMOOTH_GREY_LIMIT);
+            sum += select((float16)(0.0f), d, near);
+            count += select((float16)(0.0f), (float16)(1.0f), near);
+        }
+    }
+    // A finite estimate counts itself; a pixel without one (INFINITY) stays without.
+    StoreFloat16(select(centre, sum / count, isfinite(centre)), output + y * width, x, width);
 }
 
 // ---------------------------------------------------------------------------------

@@ -17,10 +17,9 @@
 
 #include "depth/disparity_scores.h"
 #include "depth/stereo_matcher.h"
+#include "depth/view_pair.h"
 #include "imageio/image_files.h"
 #include "tests/support/disparity_truth.h"
-#include "tests/support/test_data.h"
-#include "tools/sample_scene.h"
 
 namespace {
 
@@ -123,56 +122,44 @@ int main(int argc, char** argv) {
     if (!InitComputeDevice(CL_QUEUE_PROFILING_ENABLE, &device) || !matcher.Init(device, options.maxDisparity))
         return 1;
 
-    double sum = 0.0;
-    int counted = 0;
-    const std::filesystem::path data = SharedTestDataDir();
-    for (const TruthPair& pair : MiddleburyPairs()) {
-        if (!wanted(pair.name)) continue;
-        const std::filesystem::path dir = data / "middlebury" / pair.name;
-        int32_t width = 0;
-        int32_t height = 0;
-        std::unique_ptr<unsigned char[]> left(
-            LoadBmpRgb((dir / "im2.bmp").string().c_str(), &width, &height));
-        std::unique_ptr<unsigned char[]> right(
-            LoadBmpRgb((dir / "im6.bmp").string().c_str(), &width, &height));
-        const DisparityMap truth = LoadTruth(dir / pair.truthFile, pair.scale);
-        if (data.empty() || !left || !right || truth.values.empty()) {
-            std::printf("%s: skipped (%s)\n", pair.name.c_str(), SharedTestDataMissing().c_str());
-            continue;
-        }
-        if (!UseRange(device, &matcher, options.maxDisparity)) return 1;
-        sum +=
-            Measure(matcher, pair.name, {left.get(), right.get(), width, height}, ToTruthMap(truth), options)
-                .all.dBadPercent[1];
-        ++counted;
-    }
-    if (counted > 0) std::printf("mean bad-1 of the %d: %.2f %%\n", counted, sum / counted);
-
-    if (wanted("sample")) {
-        const StereoSample sample = GenerateSampleScene();
-        if (!UseRange(device, &matcher, options.maxDisparity)) return 1;
-        Measure(matcher, "sample", {sample.left.data(), sample.right.data(), sample.width, sample.height},
-                ToTruthMap(SampleTruth(sample)), options);
-    }
-
-    for (const ModernPair& pair : ModernPairs()) {
-        if (!wanted(pair.name)) continue;
-        ViewPair views;
-        TruthMap truth;
-        int maxDisparity = 0;
-        const std::string missing = LoadModernPair(pair, &views, &truth, &maxDisparity);
+    // The bad-1 means of the 2001/2003 pairs and of the 2014 scenes, as the targets take them.
+    std::map<std::string, std::pair<double, int>> means;
+    const auto modern = [](const std::string& name) {
+        for (const ModernPair& pair : ModernPairs())
+            if (pair.name == name) return &pair;
+        return static_cast<const ModernPair*>(nullptr);
+    };
+    const auto group = [&](const std::string& name) -> std::string {
+        if (modern(name)) return modern(name)->mask.empty() ? "" : "the 2014 scenes";
+        return name == "sample" ? "" : "the 2001/2003 pairs";
+    };
+    for (const std::string& name : ScoredPairNames()) {
+        if (!wanted(name)) continue;
+        ScoredPair pair;
+        const std::string missing = LoadScoredPair(name, &pair);
         if (!missing.empty()) {
-            std::printf("%s: skipped (%s)\n", pair.name.c_str(), missing.c_str());
+            std::printf("%s: skipped (%s)\n", name.c_str(), missing.c_str());
             continue;
         }
-        if (maxDisparity > kMaxMaxDisparity) {
-            std::printf("%s: skipped (disparities up to %d, beyond the matcher's %d)\n", pair.name.c_str(),
-                        maxDisparity, kMaxMaxDisparity);
+        // --max-disparity is for the pairs without a range of their own.
+        const int range = modern(name) ? pair.iMaxDisparity : options.maxDisparity;
+        if (range > kMaxMaxDisparity) {
+            std::printf("%s: skipped (disparities up to %d, beyond the matcher's %d)\n", name.c_str(), range,
+                        kMaxMaxDisparity);
             continue;
         }
-        if (!UseRange(device, &matcher, maxDisparity)) return 1;
-        Measure(matcher, pair.name, {views.pLeft.get(), views.pRight.get(), views.iWidth, views.iHeight},
-                truth, options);
+        if (!UseRange(device, &matcher, range)) return 1;
+        const ViewPair& views = pair.views;
+        const DisparityScores scores =
+            Measure(matcher, name, {views.pLeft.get(), views.pRight.get(), views.iWidth, views.iHeight},
+                    pair.truth, options);
+        if (!group(name).empty()) {
+            means[group(name)].first += scores.all.dBadPercent[1];
+            means[group(name)].second += 1;
+        }
+    }
+    for (const auto& [name, mean] : means) {
+        std::printf("mean bad-1 of %s (%d): %.2f %%\n", name.c_str(), mean.second, mean.first / mean.second);
     }
     return 0;
 }

@@ -197,6 +197,30 @@ float FilledTwin(const std::vector<float>& map, int width, int height, int x, in
     return best;
 }
 
+// The mean of the estimates within 3 pixels (edges repeated) that differ from the
+// pixel's own by at most 1.5 where the grey differs by at most 32; INFINITY stays.
+float SmoothTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey, int width, int height,
+                 int x, int y) {
+    const auto at = [&](int xx, int yy) {
+        return static_cast<size_t>(std::clamp(yy, 0, height - 1) * width + std::clamp(xx, 0, width - 1));
+    };
+    const float centre = map[at(x, y)];
+    if (!std::isfinite(centre)) return centre;
+    float sum = 0.0f;
+    int count = 0;
+    for (int dy = -kStereoSmoothRadius; dy <= kStereoSmoothRadius; ++dy) {
+        for (int dx = -kStereoSmoothRadius; dx <= kStereoSmoothRadius; ++dx) {
+            const size_t q = at(x + dx, y + dy);
+            if (std::fabs(map[q] - centre) <= 1.5f &&
+                std::abs(grey[q] - grey[at(x, y)]) <= kStereoSmoothGreyLimit) {
+                sum += map[q];
+                ++count;
+            }
+        }
+    }
+    return sum / static_cast<float>(count);
+}
+
 // --- the device ---
 
 class StereoStagesTest : public testing::Test {
@@ -438,6 +462,29 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              for (size_t p = 0; p < pixels; ++p) {
                  const float twin = keys[p] == 0xFFFFFFFFu ? -1.0f : static_cast<float>(keys[p] & 0xFFFFu);
                  wrong += device[pixels + p] != twin;
+             }
+             return wrong;
+         }},
+        {"SmoothDisparity",
+         [&] {
+             // Disparities in steps of a quarter, so that many neighbours lie within reach
+             // and some just beyond it; a tenth without an estimate.
+             std::vector<float> map(pixels);
+             for (float& d : map)
+                 d = uniform(0, 9) == 0 ? INFINITY : static_cast<float>(uniform(0, 16)) / 4.0f;
+             const std::vector<uint8_t> left(grey.begin(),
+                                             grey.begin() + static_cast<std::ptrdiff_t>(pixels));
+             const cl::Buffer input = Upload(map);
+             const cl::Buffer output(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_float));
+             Launch("SmoothDisparity", Blocks(kWidth), kHeight, input, greyBuffer, output, kWidth, kHeight);
+             const std::vector<float> device = Download<float>(output, pixels);
+             int wrong = 0;
+             for (int y = 0; y < kHeight; ++y) {
+                 for (int x = 0; x < kWidth; ++x) {
+                     const float twin = SmoothTwin(map, left, kWidth, kHeight, x, y);
+                     const float got = device[static_cast<size_t>(y * kWidth + x)];
+                     wrong += std::isinf(twin) ? got != twin : !(std::fabs(got - twin) <= kSubPixelTolerance);
+                 }
              }
              return wrong;
          }},

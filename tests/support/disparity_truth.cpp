@@ -1,5 +1,6 @@
 #include "tests/support/disparity_truth.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -128,6 +129,44 @@ std::string LoadModernPair(const ModernPair& pair, ViewPair* pViews, TruthMap* p
     if (problem.empty() && !pair.visibleTruth.empty())
         problem = ReadVisibleTruth(pair.visibleTruth.string(), pTruth);
     return problem;
+}
+
+std::vector<std::string> ScoredPairNames() {
+    std::vector<std::string> names;
+    for (const TruthPair& pair : MiddleburyPairs()) names.push_back(pair.name);
+    names.push_back("sample");
+    for (const ModernPair& pair : ModernPairs()) names.push_back(pair.name);
+    return names;
+}
+
+std::string LoadScoredPair(const std::string& name, ScoredPair* pPair) {
+    if (name == "sample") {
+        const StereoSample sample = GenerateSampleScene();
+        ViewPair& views = pPair->views;
+        views.iWidth = sample.width;
+        views.iHeight = sample.height;
+        views.pLeft.reset(new unsigned char[sample.left.size()]);
+        views.pRight.reset(new unsigned char[sample.right.size()]);
+        std::copy(sample.left.begin(), sample.left.end(), views.pLeft.get());
+        std::copy(sample.right.begin(), sample.right.end(), views.pRight.get());
+        pPair->truth = ToTruthMap(SampleTruth(sample));
+        return "";
+    }
+    for (const TruthPair& pair : MiddleburyPairs()) {
+        if (pair.name != name) continue;
+        if (SharedTestDataDir().empty()) return SharedTestDataMissing();
+        const fs::path dir = SharedTestDataDir() / "middlebury" / name;
+        const std::string problem =
+            ReadViewPair((dir / "im2.bmp").string(), (dir / "im6.bmp").string(), &pPair->views);
+        if (!problem.empty()) return problem;
+        pPair->truth = ToTruthMap(LoadTruth(dir / pair.truthFile, pair.scale));
+        return pPair->truth.vDisparity.empty() ? "cannot read " + (dir / pair.truthFile).string() : "";
+    }
+    for (const ModernPair& pair : ModernPairs()) {
+        if (pair.name == name)
+            return LoadModernPair(pair, &pPair->views, &pPair->truth, &pPair->iMaxDisparity);
+    }
+    return "no pair named " + name;
 }
 
 double BadPixelPercent(const DisparityMap& truth, const std::vector<float>& estimate, float threshold) {

@@ -55,6 +55,17 @@ const std::vector<ModernPair>& ModernPairs();
 // The views, the truth and the range; empty, or why the pair cannot be had.
 std::string LoadModernPair(const ModernPair& pair, ViewPair* pViews, TruthMap* pTruth, int* piMaxDisparity);
 
+// Every pair with truth that the accuracy checks score, by name: the four Middlebury
+// 2001/2003 pairs (searched to 64), the sample, then the modern pairs.
+std::vector<std::string> ScoredPairNames();
+struct ScoredPair {
+    ViewPair views;
+    TruthMap truth;
+    int iMaxDisparity = 64;
+};
+// Empty, or why the pair cannot be had (the shared data missing among others).
+std::string LoadScoredPair(const std::string& name, ScoredPair* pPair);
+
 // Of the pixels whose truth is known, the share whose estimate is missing (not
 // finite) or more than `threshold` pixels off, as a percentage.
 double BadPixelPercent(const DisparityMap& truth, const std::vector<float>& estimate, float threshold = 1.0f);
