@@ -7,6 +7,13 @@ namespace {
 constexpr int kDht = 0xC4;
 constexpr int kSos = 0xDA;
 constexpr int kEoi = 0xD9;
+constexpr int kProgressiveFrame = 0xC2;
+constexpr int kSlots = 4;  // per class; the decoder refuses selectors above them
+
+// Which slots of each class (0 DC, 1 AC) a DHT has filled so far.
+struct DefinedTables {
+    bool slot[2][kSlots] = {};
+};
 
 bool IsRestart(int marker) {
     return marker >= 0xD0 && marker <= 0xD7;
@@ -20,14 +27,39 @@ int MarkerAt(const unsigned char* bytes, size_t size, size_t* pAt) {
 
 // The tables of one DHT segment, read as the decoder reads them: while the length left
 // is positive, a class-and-slot byte, 16 counts, then as many symbols as they add to.
-// Like the decoder, bytes past the end of the file read as zero.
-bool TablesFit(const unsigned char* bytes, size_t size, size_t at, int64_t left) {
+// Like the decoder, bytes past the end of the file read as zero. False for a table of
+// more than 256 codes.
+bool ReadTables(const unsigned char* bytes, size_t size, size_t at, int64_t left, DefinedTables* pDefined) {
     while (left > 0 && at < size) {
+        const int tableClass = bytes[at] >> 4;
+        const int slot = bytes[at] & 15;
         int64_t codes = 0;
         for (size_t i = at + 1; i <= at + 16 && i < size; ++i) codes += bytes[i];
         if (codes > 256) return false;
+        if (tableClass <= 1 && slot < kSlots) pDefined->slot[tableClass][slot] = true;
         at += 17 + static_cast<size_t>(codes);
         left -= 17 + codes;
+    }
+    return true;
+}
+
+// Whether every table the scan at `at` (its component count) decodes with has been
+// defined: a first DC scan of a progressive frame takes the DC tables, its AC scans
+// (a spectrum past 0) the AC tables, and a sequential scan both.
+bool ScanTablesDefined(const unsigned char* bytes, size_t size, size_t at, bool progressive,
+                       const DefinedTables& defined) {
+    if (at >= size) return true;
+    const size_t components = bytes[at];
+    const size_t spectrum = at + 1 + 2 * components;
+    if (spectrum + 2 >= size) return true;
+    const bool dc = !progressive || (bytes[spectrum] == 0 && (bytes[spectrum + 2] >> 4) == 0);
+    const bool ac = !progressive || bytes[spectrum] != 0;
+    for (size_t c = 0; c < components; ++c) {
+        const int selectors = bytes[at + 2 + 2 * c];
+        const int dcSlot = selectors >> 4;
+        const int acSlot = selectors & 15;
+        if (dc && dcSlot < kSlots && !defined.slot[0][dcSlot]) return false;
+        if (ac && acSlot < kSlots && !defined.slot[1][acSlot]) return false;
     }
     return true;
 }
@@ -47,7 +79,9 @@ size_t EndOfScan(const unsigned char* bytes, size_t size, size_t at) {
 
 }  // namespace
 
-bool JpegHuffmanTablesFit(const unsigned char* bytes, size_t size) {
+const char* JpegHuffmanTableProblem(const unsigned char* bytes, size_t size) {
+    DefinedTables defined;
+    bool progressive = false;
     size_t at = 2;  // past the start-of-image marker
     while (at < size) {
         // Where no marker stands the decoder either searches on for one or fails, so
@@ -57,14 +91,20 @@ bool JpegHuffmanTablesFit(const unsigned char* bytes, size_t size) {
             continue;
         }
         const int marker = MarkerAt(bytes, size, &at);
-        if (marker < 0 || marker == kEoi) return true;
+        if (marker < 0 || marker == kEoi) return nullptr;
         if (IsRestart(marker) || marker == 0x01 || marker == 0x00) continue;  // no length follows
-        if (at + 2 > size) return true;
+        if (at + 2 > size) return nullptr;
         const size_t length = static_cast<size_t>(bytes[at]) << 8 | bytes[at + 1];
-        if (length < 2) return true;
-        if (marker == kDht && !TablesFit(bytes, size, at + 2, static_cast<int64_t>(length) - 2)) return false;
+        if (length < 2) return nullptr;
+        if (marker == kProgressiveFrame) progressive = true;
+        if (marker == kDht && !ReadTables(bytes, size, at + 2, static_cast<int64_t>(length) - 2, &defined)) {
+            return "a Huffman table of more than 256 codes";
+        }
+        if (marker == kSos && !ScanTablesDefined(bytes, size, at + 2, progressive, defined)) {
+            return "a scan uses a Huffman table that the file has not defined before it";
+        }
         at += length;
         if (marker == kSos) at = EndOfScan(bytes, size, at);
     }
-    return true;
+    return nullptr;
 }

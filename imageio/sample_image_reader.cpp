@@ -105,8 +105,10 @@ std::string ReadWithStb(const std::string& file, FileKind kind, const SampleSize
     ByteBuffer bytes;
     const ImageFileError error = ReadWholeFile(file.c_str(), &bytes);
     if (error != ImageFileError::None) return Problem(file, error);
-    if (kind == FileKind::Jpeg && !JpegHuffmanTablesFit(bytes.data(), bytes.size()))
-        return file + " cannot be decoded: Corrupt JPEG (a Huffman table of more than 256 codes)";
+    if (kind == FileKind::Jpeg) {
+        const char* tableProblem = JpegHuffmanTableProblem(bytes.data(), bytes.size());
+        if (tableProblem != nullptr) return file + " cannot be decoded: Corrupt JPEG (" + tableProblem + ")";
+    }
     if (kind == FileKind::Png) {
         const PngChunkCheck check = CheckPngChunks(bytes.data(), bytes.size());
         if (check.bRunsPastEnd)

@@ -213,6 +213,7 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
     };
     const size_t frame = marker(0xC0);
     const size_t table = marker(0xC4);
+    const size_t scan = marker(0xDA);
 
     struct Case {
         const char* name;
@@ -239,6 +240,9 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
          " cannot be decoded: JPEG format not supported: 8-bit only"},
         {"codes.jpg", with(jpegBytes, table + 5, {200, 200}),
          " cannot be decoded: Corrupt JPEG (a Huffman table of more than 256 codes)"},
+        {"slot.jpg", with(jpegBytes, scan + 6, {0x33}),
+         " cannot be decoded: Corrupt JPEG (a scan uses a Huffman table that the file has not defined before "
+         "it)"},
         {"cut.ppm", cut(ppmBytes, ppmBytes.size() - 1),
          " is incomplete: it holds " + std::to_string(ppmBytes.size() - 1) + " of " +
              std::to_string(ppmBytes.size()) + " bytes"},
