@@ -292,7 +292,7 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
                     "uploading the right view") &&
               Check(SetArgs(greyFromBgr_.kernel, clBgr_, vLevels_[0].clGrey, iWidth, 2 * iHeight),
                     "GreyFromBgr arguments") &&
-              RunPixels(greyFromBgr_, iWidth, 2 * iHeight);
+              RunBlocks(greyFromBgr_, iWidth, 2 * iHeight);
     for (int level = 1; level < iLevels_ && ok; ++level) {
         const Level& finer = vLevels_[level - 1];
         const Level& lv = vLevels_[level];
