@@ -292,7 +292,7 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
                     "uploading the right view") &&
               Check(SetArgs(greyFromBgr_.kernel, clBgr_, vLevels_[0].clGrey, iWidth, 2 * iHeight),
                     "GreyFromBgr arguments") &&
-              RunPixels(greyFromBgr_, iWidth, 2 * iHeight);
+              RunBlocks(greyFromBgr_, iWidth, 2 * iHeight);
     for (int level = 1; level < iLevels_ && ok; ++level) {
         const Level& finer = vLevels_[level - 1];
         const Level& lv = vLevels_[level];
@@ -313,9 +313,9 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
                "SmoothDisparity arguments") &&
          RunBlocks(smoothDisparity_, iWidth, iHeight) &&
          Check(SetArgs(showDisparity_.kernel, clResult, clGreyPicture_, clColourPicture_, iWidth, iHeight,
-                       iMaxDisparity_),
+                       iMaxDisparity_, cl_int{bColour}),
                "ShowDisparity arguments") &&
-         RunPixels(showDisparity_, iWidth, iHeight) &&
+         RunBlocks(showDisparity_, iWidth, iHeight) &&
          Check(clQueue_.enqueueReadBuffer(clResult, CL_FALSE, 0, pixels * sizeof(float),
                                           pResult->vDisparity.data()),
                "reading the disparity back") &&

@@ -169,17 +169,49 @@ HELPER int StackedRow(int y, int dy, int height)
 // ---------------------------------------------------------------------------------
 // Pyramid
 
-// Rec. 601 luma in 8 bits, from blue, green, red.
+// Rec. 601 luma in 8 bits, from blue, green, red; a block of 16 pixels a work-item, as
+// 3-byte pixels read one by one are slow on processors.
 __kernel void GreyFromBgr(__global const uchar* bgr, __global uchar* grey, int width, int rows)
 {
-    const int x = get_global_id(0);
+    const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
     if (x >= width || y >= rows) {
         return;
     }
-    const int p = y * width + x;
-    const uint value = 29u * bgr[3 * p] + 150u * bgr[3 * p + 1] + 77u * bgr[3 * p + 2];
-    grey[p] = (uchar)((value + 128u) >> 8);
+    __global const uchar* in = bgr + 3 * (y * width + x);
+    const int count = min(BLOCK, width - x);
+    uchar v[3 * BLOCK];
+    if (count == BLOCK) {
+        *(uchar16_any*)v = *(__global const uchar16_any*)in;
+        *(uchar16_any*)(v + 16) = *(__global const uchar16_any*)(in + 16);
+        *(uchar16_any*)(v + 32) = *(__global const uchar16_any*)(in + 32);
+    } else {
+        for (int i = 0; i < 3 * BLOCK; ++i) {
+            v[i] = in[min(i, 3 * count - 1)];
+        }
+    }
+    ushort b[BLOCK];
+    ushort g[BLOCK];
+    ushort r[BLOCK];
+    for (int i = 0; i < BLOCK; ++i) {
+        b[i] = v[3 * i];
+        g[i] = v[3 * i + 1];
+        r[i] = v[3 * i + 2];
+    }
+    // At most 256 x 255 + 128: within 16 bits.
+    const ushort16 value = (ushort16)(29) * *(ushort16_any*)b + (ushort16)(150) * *(ushort16_any*)g +
+                           (ushort16)(77) * *(ushort16_any*)r;
+    const uchar16 luma = convert_uchar16((value + (ushort16)(128)) >> (ushort16)(8));
+    __global uchar* out = grey + y * width + x;
+    if (count == BLOCK) {
+        *(__global uchar16_any*)out = luma;
+        return;
+    }
+    uchar l[BLOCK];
+    *(uchar16_any*)l = luma;
+    for (int i = 0; i < count; ++i) {
+        out[i] = l[i];
+    }
 }
 
 // Mean of each 2 x 2 block, as from one pyramid level to the next.
@@ -717,28 +749,57 @@ __kernel void SmoothDisparity(__global const float* input, __global const uchar*
 
 // ---------------------------------------------------------------------------------
 // Pictures of the left view's result: grey = 4 x disparity (black without an
-// estimate), and a colour map from blue (0) through green and yellow to red
-// (maxDisparity), 3 bytes per pixel in blue, green, red order.
-__kernel void ShowDisparity(__global const float* disparity, __global uchar* grey, __global uchar* colour,
-                            int width, int height, int maxDisparity)
+// estimate), and, where `withColour`, a colour map from blue (0) through green and
+// yellow to red (maxDisparity); 3 bytes per pixel in blue, green, red order.
+
+// Writes a block's 3-byte pixels from its blues, greens and reds.
+HELPER void StorePixels3(uchar16 b, uchar16 g, uchar16 r, __global uchar* row, int x, int width)
 {
-    const int x = get_global_id(0);
+    uchar v[3 * BLOCK];
+    uchar blue[BLOCK];
+    uchar green[BLOCK];
+    uchar red[BLOCK];
+    *(uchar16_any*)blue = b;
+    *(uchar16_any*)green = g;
+    *(uchar16_any*)red = r;
+    for (int i = 0; i < BLOCK; ++i) {
+        v[3 * i] = blue[i];
+        v[3 * i + 1] = green[i];
+        v[3 * i + 2] = red[i];
+    }
+    __global uchar* out = row + 3 * x;
+    if (x + BLOCK <= width) {
+        *(__global uchar16_any*)out = *(uchar16_any*)v;
+        *(__global uchar16_any*)(out + 16) = *(uchar16_any*)(v + 16);
+        *(__global uchar16_any*)(out + 32) = *(uchar16_any*)(v + 32);
+        return;
+    }
+    for (int i = 0; i < 3 * (width - x); ++i) {
+        out[i] = v[i];
+    }
+}
+
+__kernel void ShowDisparity(__global const float* disparity, __global uchar* grey, __global uchar* colour,
+                            int width, int height, int maxDisparity, int withColour)
+{
+    const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
     if (x >= width || y >= height) {
         return;
     }
-    const int p = y * width + x;
-    const float d = disparity[p];
-    const bool known = isfinite(d);
-    const uchar g = known ? (uchar)clamp(round(4.0f * d), 0.0f, 255.0f) : (uchar)0;
-    const float t = clamp(d / (float)max(maxDisparity, 1), 0.0f, 1.0f);
-    const float r = clamp(1.5f - fabs(4.0f * t - 3.0f), 0.0f, 1.0f);
-    const float gr = clamp(1.5f - fabs(4.0f * t - 2.0f), 0.0f, 1.0f);
-    const float b = clamp(1.5f - fabs(4.0f * t - 1.0f), 0.0f, 1.0f);
-    grey[3 * p] = g;
-    grey[3 * p + 1] = g;
-    grey[3 * p + 2] = g;
-    colour[3 * p] = known ? (uchar)(255.0f * b + 0.5f) : (uchar)0;
-    colour[3 * p + 1] = known ? (uchar)(255.0f * gr + 0.5f) : (uchar)0;
-    colour[3 * p + 2] = known ? (uchar)(255.0f * r + 0.5f) : (uchar)0;
+    const float16 d = LoadFloat16(disparity + y * width, x, width);
+    const int16 known = isfinite(d);
+    const uchar16 g = convert_uchar16(select((float16)(0.0f), clamp(round(4.0f * d), 0.0f, 255.0f), known));
+    StorePixels3(g, g, g, grey + 3 * y * width, x, width);
+    if (!withColour) {
+        return;
+    }
+    const float16 t = clamp(d / (float)max(maxDisparity, 1), 0.0f, 1.0f);
+    const float16 r = clamp(1.5f - fabs(4.0f * t - 3.0f), 0.0f, 1.0f);
+    const float16 gr = clamp(1.5f - fabs(4.0f * t - 2.0f), 0.0f, 1.0f);
+    const float16 b = clamp(1.5f - fabs(4.0f * t - 1.0f), 0.0f, 1.0f);
+    const float16 none = 0.0f;
+    StorePixels3(convert_uchar16(select(none, 255.0f * b + 0.5f, known)),
+                 convert_uchar16(select(none, 255.0f * gr + 0.5f, known)),
+                 convert_uchar16(select(none, 255.0f * r + 0.5f, known)), colour + 3 * y * width, x, width);
 }
