@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,16 @@ std::string ReadSampleImage(const std::string& file, SampleImage* pImage);
 // (after, for PPM): a non-empty answer is returned as the reason.
 using SampleSizeCheck = std::function<std::string(int32_t iWidth, int32_t iHeight)>;
 std::string ReadSampleImage(const std::string& file, SampleImage* pImage, const SampleSizeCheck& sizeCheck);
+
+// The same files as 8-bit blue-green-red pixels, row 0 on top, as the matcher takes its
+// views: 16-bit samples rounded to the nearest 8-bit level, grey repeated, alpha left
+// out. A BMP file goes straight into the buffer, since views are read every frame.
+struct Bgr8Image {
+    std::unique_ptr<unsigned char[]> pPixels;  // iWidth x iHeight x 3
+    int32_t iWidth = 0;
+    int32_t iHeight = 0;
+};
+std::string ReadBgr8Image(const std::string& file, const SampleSizeCheck& sizeCheck, Bgr8Image* pImage);
 
 // A 16-bit grey PNG, replaced whole (as the BMP writer replaces files: see imageio/), on
 // Linux and Windows alike. Empty on success; otherwise the reason.

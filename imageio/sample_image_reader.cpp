@@ -70,7 +70,7 @@ bool FromBgr8(const unsigned char* pBgr, int32_t iWidth, int32_t iHeight, Sample
     return true;
 }
 
-std::string ReadBmp(const std::string& file, const SampleSizeCheck& sizeCheck, SampleImage* pImage) {
+std::string ReadBmpBgr8(const std::string& file, const SampleSizeCheck& sizeCheck, Bgr8Image* pImage) {
     BmpFile bmp;
     ImageFileError error = bmp.Open(file.c_str());
     if (error != ImageFileError::None) return Problem(file, error);
@@ -78,13 +78,48 @@ std::string ReadBmp(const std::string& file, const SampleSizeCheck& sizeCheck, S
         std::string problem = sizeCheck(bmp.Width(), bmp.Height());
         if (!problem.empty()) return problem;
     }
-    const std::unique_ptr<unsigned char[]> pixels = NewPixelBuffer(bmp.Width(), bmp.Height(), 3);
+    std::unique_ptr<unsigned char[]> pixels = NewPixelBuffer(bmp.Width(), bmp.Height(), 3);
     if (!pixels) return Problem(file, ImageFileError::TooLarge);
     if ((error = bmp.Decode(false, pixels.get())) != ImageFileError::None) return Problem(file, error);
     std::string problem = LengthProblem(file, bmp.HeldLength(), bmp.DeclaredLength());
-    if (problem.empty() && !FromBgr8(pixels.get(), bmp.Width(), bmp.Height(), pImage))
+    if (problem.empty()) {
+        pImage->pPixels = std::move(pixels);
+        pImage->iWidth = bmp.Width();
+        pImage->iHeight = bmp.Height();
+    }
+    return problem;
+}
+
+std::string ReadBmp(const std::string& file, const SampleSizeCheck& sizeCheck, SampleImage* pImage) {
+    Bgr8Image bgr;
+    std::string problem = ReadBmpBgr8(file, sizeCheck, &bgr);
+    if (problem.empty() && !FromBgr8(bgr.pPixels.get(), bgr.iWidth, bgr.iHeight, pImage))
         problem = Problem(file, ImageFileError::TooLarge);
     return problem;
+}
+
+// 16-bit samples are rounded to the nearest 8-bit level.
+unsigned char To8Bit(uint16_t sample, int iBitDepth) {
+    return static_cast<unsigned char>(iBitDepth == 16 ? (uint32_t{sample} * 255 + 32767) / 65535 : sample);
+}
+
+// Grey is repeated in blue, green and red; alpha is left out.
+bool ToBgr8(const SampleImage& image, Bgr8Image* pImage) {
+    std::unique_ptr<unsigned char[]> pixels = NewPixelBuffer(image.iWidth, image.iHeight, 3);
+    if (!pixels) return false;
+    const size_t count = static_cast<size_t>(image.iWidth) * static_cast<size_t>(image.iHeight);
+    const bool colour = image.iChannels >= 3;
+    const uint16_t* in = image.vSamples.data();
+    unsigned char* out = pixels.get();
+    for (size_t i = 0; i < count; ++i, in += image.iChannels, out += 3) {
+        out[0] = To8Bit(in[colour ? 2 : 0], image.iBitDepth);
+        out[1] = To8Bit(in[colour ? 1 : 0], image.iBitDepth);
+        out[2] = To8Bit(in[0], image.iBitDepth);
+    }
+    pImage->pPixels = std::move(pixels);
+    pImage->iWidth = image.iWidth;
+    pImage->iHeight = image.iHeight;
+    return true;
 }
 
 // The decoder's reason, unless the file lacks its closing marker: then it was cut
@@ -144,20 +179,25 @@ std::string ReadPnm(const std::string& file, const SampleSizeCheck& sizeCheck, S
     return problem;
 }
 
+// The kind of picture a file holds, from its first bytes; empty when they can be read.
+std::string KindOfFile(const std::string& file, FileKind* pKind) {
+    unsigned char head[8];
+    size_t got = 0;
+    InputFile input;
+    const ImageFileError error = OpenImageFile(file.c_str(), &input);
+    if (error != ImageFileError::None) return Problem(file, error);
+    if (!input.ReadAt(0, head, sizeof head, &got)) return Problem(file, ImageFileError::CannotOpen);
+    *pKind = KindOf(head, got);
+    return std::string();
+}
+
 }  // namespace
 
 std::string ReadSampleImage(const std::string& file, SampleImage* pImage, const SampleSizeCheck& sizeCheck) {
-    unsigned char head[8];
-    size_t got = 0;
-    {
-        InputFile input;
-        const ImageFileError error = OpenImageFile(file.c_str(), &input);
-        if (error != ImageFileError::None) return Problem(file, error);
-        if (!input.ReadAt(0, head, sizeof head, &got)) return Problem(file, ImageFileError::CannotOpen);
-    }
+    FileKind kind = FileKind::Unknown;
+    std::string problem = KindOfFile(file, &kind);
+    if (!problem.empty()) return problem;
     SampleImage image;
-    std::string problem;
-    const FileKind kind = KindOf(head, got);
     switch (kind) {
         case FileKind::Empty:
             return file + " is empty";
@@ -174,6 +214,22 @@ std::string ReadSampleImage(const std::string& file, SampleImage* pImage, const 
             break;
     }
     if (problem.empty()) *pImage = std::move(image);
+    return problem;
+}
+
+std::string ReadBgr8Image(const std::string& file, const SampleSizeCheck& sizeCheck, Bgr8Image* pImage) {
+    FileKind kind = FileKind::Unknown;
+    std::string problem = KindOfFile(file, &kind);
+    if (!problem.empty()) return problem;
+    Bgr8Image bgr;
+    if (kind == FileKind::Bmp) {
+        problem = ReadBmpBgr8(file, sizeCheck, &bgr);
+    } else {
+        SampleImage image;
+        problem = ReadSampleImage(file, &image, sizeCheck);
+        if (problem.empty() && !ToBgr8(image, &bgr)) problem = Problem(file, ImageFileError::TooLarge);
+    }
+    if (problem.empty()) *pImage = std::move(bgr);
     return problem;
 }
 
