@@ -8,7 +8,6 @@
 namespace {
 
 constexpr uint32_t kFileHeaderSize = 14;
-constexpr uint32_t kLargestInfoHeader = 124;
 
 enum Compression : uint32_t {
     kRgb = 0,
