@@ -53,7 +53,9 @@ if [ -d "$data/bmpsuite/html" ]; then
 fi
 if command -v convert >/dev/null; then
   source="$build/corpus/source.png"
-  convert -seed 1 -size 37x23 plasma:fractal "$source"
+  # A colour gradient over a checkerboard: many colours and sharp edges in a few bytes.
+  convert -size 37x23 gradient:red-blue \( -size 37x23 pattern:checkerboard \) -compose multiply -composite \
+    "$source"
   n=0
   for options in "-colorspace Gray -depth 8" "-colorspace Gray -depth 16" "-colorspace Gray -depth 1" \
       "-colorspace Gray -alpha copy" "-depth 8" "-depth 16" "-alpha copy -depth 16" "-colors 30" \
