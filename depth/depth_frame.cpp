@@ -67,11 +67,15 @@ bool RunDepthFrame(DepthState* pState) {
         return Fail(pState, "Waiting for a usable stereo pair: " + unusable);
     }
     const DepthOptions& options = pState->options;
-    TruthMap truth;
-    if (!options.sTruthFile.empty()) {
+    TruthMap& truth = pState->truth;
+    if (!options.sTruthFile.empty() && (truth.iWidth != pair.iWidth || truth.iHeight != pair.iHeight)) {
+        truth = TruthMap();
         const std::string untrue = ReadPairTruth(options.sTruthFile, options.sTruthMaskFile,
                                                  options.dTruthScale, pair.iWidth, pair.iHeight, &truth);
-        if (!untrue.empty()) return Fail(pState, "Cannot score against the truth: " + untrue);
+        if (!untrue.empty()) {
+            truth = TruthMap();
+            return Fail(pState, "Cannot score against the truth: " + untrue);
+        }
     }
     DisparityResult& result = pState->result;
     const auto matchStart = std::chrono::steady_clock::now();

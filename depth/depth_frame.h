@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "depth/depth_options.h"
+#include "depth/disparity_scores.h"
 #include "depth/depth_view.h"
 #include "depth/stereo_matcher.h"
 #include "pipeline/problem_latch.h"
@@ -18,6 +19,7 @@ struct DepthState {
     DisparityResult result;             // kept, so that frames of one size reuse its memory
     PlatformWindow* hWindow = nullptr;  // none: nothing is drawn and no title set
     DepthView view;
+    TruthMap truth;  // read once for the pair's size, not every frame
     double dTotalTime = 0.0;
     float fTotalTime = 0.0f;
     int32_t iFrameCount = 0;
