@@ -71,7 +71,6 @@ struct Parsed {
     double dFocal = 0.0;
     double dBaselineMm = 0.0;
     double dDoffs = 0.0;
-    bool bDoffsGiven = false;
     std::string sGiven;  // the options given, each followed by a space
 };
 
@@ -93,7 +92,7 @@ std::string CombinationProblem(const DepthOptions& options, const Parsed& parsed
             return std::string(name) + " does not go with a scene folder";
     }
     if (Given(parsed, "--focal") != Given(parsed, "--baseline") ||
-        (parsed.bDoffsGiven && !Given(parsed, "--focal"))) {
+        (Given(parsed, "--doffs") && !Given(parsed, "--focal"))) {
         return "--focal and --baseline come together (--doffs with them)";
     }
     const bool camera = Given(parsed, "--focal") || !options.sSceneDir.empty();
@@ -177,7 +176,6 @@ DepthCommand ParseDepthOptions(int argc, const char* const* argv, DepthOptions* 
                           value + "'";
                 return DepthCommand::Mistake;
             }
-            parsed.bDoffsGiven = parsed.bDoffsGiven || arg == "--doffs";
         } else {
             *text->pValue = value;
         }
