@@ -1,5 +1,6 @@
 #include "compute/program_build.h"
 
+#include <filesystem>
 #include <optional>
 
 #include "compute/load_text_file.h"
@@ -9,7 +10,8 @@ bool BuildProgramFromFile(const cl::Context& clContext, const cl::Device& device
                           cl::Program* pProgram, const std::string& options) {
     const std::optional<std::string> source = LoadTextFile(fileName);
     if (!source) {
-        DEBUG_PRINT("Cannot read the kernel source %s from the working directory\n", fileName.c_str());
+        DEBUG_PRINT("Cannot read the kernel source %s%s\n", fileName.c_str(),
+                    std::filesystem::path(fileName).is_relative() ? " from the working directory" : "");
         return false;
     }
     *pProgram = cl::Program(clContext, *source);

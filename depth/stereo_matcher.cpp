@@ -1,6 +1,7 @@
 #include "depth/stereo_matcher.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <utility>
 
@@ -8,6 +9,9 @@
 #include "compute/program_build.h"
 #include "depth/stereo_tunables.h"
 #include "diagnostics/debug_print.h"
+#include "platform/system.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -35,6 +39,24 @@ cl_int SetArgs(cl::Kernel& kernel, const Args&... args) {
     cl_int iStatus = CL_SUCCESS;
     ((iStatus = iStatus == CL_SUCCESS ? kernel.setArg(index, args) : iStatus, ++index), ...);
     return iStatus;
+}
+
+// The working directory's copy first, so that an edited one is taken without a
+// rebuild, then the one beside the program, so that it runs from any folder. Empty,
+// having said so, where there is none.
+std::string FindStereoSource() {
+    std::error_code error;
+    if (fs::exists(kStereoSourceFile, error)) {
+        return kStereoSourceFile;
+    }
+    const std::string folder = PlatformProgramFolder();
+    const std::string besideProgram = folder + kStereoSourceFile;
+    if (!folder.empty() && fs::exists(besideProgram, error)) {
+        return besideProgram;
+    }
+    DEBUG_PRINT("Cannot find the kernel source %s in the working directory%s%s\n", kStereoSourceFile,
+                folder.empty() ? "" : " or in ", folder.c_str());
+    return std::string();
 }
 
 std::string MegaBytes(cl_ulong bytes) {
@@ -84,8 +106,9 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
     }
     bProfiling_ = (properties & CL_QUEUE_PROFILING_ENABLE) != 0;
 
-    if (!BuildProgramFromFile(clContext_, device.clDevice, kStereoSourceFile, &clProgram_,
-                              StereoBuildOptions(iMaxDisparity))) {
+    const std::string source = FindStereoSource();
+    if (source.empty() ||
+        !BuildProgramFromFile(clContext_, device.clDevice, source, &clProgram_, StereoBuildOptions(iMaxDisparity))) {
         return false;
     }
     const std::pair<Stage*, const char*> stages[] = {

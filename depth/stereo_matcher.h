@@ -1,6 +1,6 @@
 #pragma once
-// Dense disparity on the OpenCL device. Builds "stereo.cl" from the working directory
-// once, sizes its device buffers for the pair it is given, and runs a whole match,
+// Dense disparity on the OpenCL device. Builds "stereo.cl" from the working directory,
+// or else from the program's folder, once, sizes its device buffers for the pair it is given, and runs a whole match,
 // coarse to fine over the pyramid levels, per call.
 
 #include <cstdint>

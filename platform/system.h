@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // The stream for diagnostics; opened at the first call.
 FILE* PlatformOpenConsole();
@@ -16,6 +17,10 @@ void PlatformShowMessageBox(const char* text, const char* caption);
 // A line of progress rewritten in place on a terminal. False, showing nothing, where
 // there is no terminal for it; the caller then prints plain lines instead.
 bool PlatformShowProgress(const char* text);
+
+// The folder of the running program's file, ending in a separator; empty where the
+// system does not say.
+std::string PlatformProgramFolder();
 
 // A monotonic 64-bit tick count and its frequency, fixed for the run.
 int64_t PlatformReadCounter();

@@ -28,6 +28,20 @@ bool PlatformShowProgress(const char* text) {
     return bTerminal;
 }
 
+std::string PlatformProgramFolder() {
+    std::string path(256, '\0');
+    for (;;) {
+        const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+        if (length < 0) return std::string();
+        if (static_cast<size_t>(length) < path.size()) {
+            path.resize(static_cast<size_t>(length));
+            break;
+        }
+        path.resize(path.size() * 2);  // perhaps cut short: try again with more room
+    }
+    return path.substr(0, path.find_last_of('/') + 1);
+}
+
 int64_t PlatformReadCounter() {
     return static_cast<int64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }

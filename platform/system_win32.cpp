@@ -34,6 +34,21 @@ bool PlatformShowProgress(const char* text) {
     return true;
 }
 
+std::string PlatformProgramFolder() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return std::string();
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);  // cut short: try again with more room
+    }
+    const size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
 int64_t PlatformReadCounter() {
     LARGE_INTEGER cnt;
     QueryPerformanceCounter(&cnt);
