@@ -62,7 +62,7 @@ bool RunDepthFrame(DepthState* pState) {
     ReadCounter(&cnt1);
 
     ViewPair pair;
-    const std::string unusable = ReadViewPair(pState->options.sLeftFile, pState->options.sRightFile, &pair);
+    const std::string unusable = pState->reader.Read(pState->options.sLeftFile, pState->options.sRightFile, &pair);
     if (!unusable.empty()) {
         return Fail(pState, "Waiting for a usable stereo pair: " + unusable);
     }
@@ -91,7 +91,7 @@ bool RunDepthFrame(DepthState* pState) {
     }
     pState->problem.Clear();
     if (!truth.vDisparity.empty()) TellScores(pState, truth);
-    pState->view.Show(pState->hWindow, &pair, result, pState->matcher.MaxDisparity());
+    pState->view.Show(pState->hWindow, pair, result, pState->matcher.MaxDisparity());
     ShowTiming(pState, cnt1);
     return true;
 }

@@ -9,6 +9,7 @@
 #include "depth/disparity_scores.h"
 #include "depth/depth_view.h"
 #include "depth/stereo_matcher.h"
+#include "depth/view_pair.h"
 #include "pipeline/problem_latch.h"
 
 struct PlatformWindow;
@@ -18,6 +19,7 @@ struct DepthState {
     StereoMatcher matcher;
     DisparityResult result;             // kept, so that frames of one size reuse its memory
     PlatformWindow* hWindow = nullptr;  // none: nothing is drawn and no title set
+    ViewPairReader reader;
     DepthView view;
     TruthMap truth;  // read once for the pair's size, not every frame
     double dTotalTime = 0.0;

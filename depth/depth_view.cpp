@@ -1,7 +1,5 @@
 #include "depth/depth_view.h"
 
-#include <utility>
-
 #include "depth/colour_bar.h"
 #include "display/draw_image.h"
 #include "platform/platform.h"
@@ -12,14 +10,14 @@ const unsigned char kBackground[3] = {40, 40, 40};
 
 }  // namespace
 
-void DepthView::Show(PlatformWindow* hWindow, ViewPair* pPair, const DisparityResult& result,
+void DepthView::Show(PlatformWindow* hWindow, const ViewPair& pair, const DisparityResult& result,
                      int iMaxDisparity) {
     if (hWindow == nullptr) {
         return;
     }
-    const bool bNewSize = pPair->iWidth != pair_.iWidth || pPair->iHeight != pair_.iHeight;
+    const bool bNewSize = pair.iWidth != pair_.iWidth || pair.iHeight != pair_.iHeight;
     bStale_ = bStale_ || bNewSize || iMaxDisparity != iMaxDisparity_;
-    pair_ = std::move(*pPair);
+    pair_ = pair;
     vColour_ = result.vColour;
     iMaxDisparity_ = iMaxDisparity;
     if (bNewSize) {

@@ -44,3 +44,28 @@ std::string ReadViewPair(const std::string& leftFile, const std::string& rightFi
     pPair->iHeight = left.iHeight;
     return std::string();
 }
+
+std::optional<ViewPairReader::FileStamp> ViewPairReader::StampOf(const std::string& file) {
+    std::error_code error;
+    FileStamp stamp{file, std::filesystem::file_size(file, error), {}};
+    if (!error) stamp.time = std::filesystem::last_write_time(file, error);
+    return error ? std::nullopt : std::optional<FileStamp>(stamp);
+}
+
+std::string ViewPairReader::Read(const std::string& leftFile, const std::string& rightFile, ViewPair* pPair) {
+    // Stamped before reading: a file that changes meanwhile is read again next time.
+    const std::optional<FileStamp> left = StampOf(leftFile);
+    const std::optional<FileStamp> right = StampOf(rightFile);
+    if (last_.pLeft != nullptr && left && right && *left == leftStamp_ && *right == rightStamp_) {
+        *pPair = last_;
+        return std::string();
+    }
+    last_ = ViewPair();
+    const std::string problem = ReadViewPair(leftFile, rightFile, pPair);
+    if (problem.empty() && left && right) {
+        last_ = *pPair;
+        leftStamp_ = *left;
+        rightStamp_ = *right;
+    }
+    return problem;
+}

@@ -1,18 +1,67 @@
-// What korrdepth reads beside the views and how it scores: calib.txt, and the scores
-// of small maps whose answers are worked out here by hand.
+// What korrdepth reads and how it scores: the views frame after frame, calib.txt, and
+// the scores of small maps whose answers are worked out here by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <functional>
 
 #include "depth/calibration.h"
 #include "depth/disparity_scores.h"
 #include "depth/truth_files.h"
+#include "depth/view_pair.h"
 #include "imageio/image_files.h"
 #include "imageio/pfm_file.h"
 #include "imageio/sample_image.h"
+#include "tests/support/frame_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Each step changes the pair's files, or not, and then reads it: decoded anew (other
+// pixels than the step before) or given again, and always what the files hold.
+TEST(ViewPairReader, AnUnchangedPairIsGivenAgainAndAChangedOneIsReadAnew) {
+    TempDir dir;
+    const fs::path left = dir.path() / "im2.bmp";
+    const fs::path right = dir.path() / "im6.bmp";
+    const auto later = [](const fs::path& file) { fs::last_write_time(file, fs::last_write_time(file) + 2s); };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        bool readAnew;
+        bool usable;
+    };
+    const Step steps[] = {
+        {"the first read", [&] { WriteTestPair(dir.path(), 40, 24); }, true, true},
+        {"nothing changed", [] {}, false, true},
+        {"only the time changed", [&] { later(right); }, true, true},
+        {"the right view rewritten", [&] { SaveTestBmp(right, MakeTestImage(40, 24, 3)); later(right); }, true, true},
+        {"the left view cut short", [&] { fs::resize_file(left, 100); }, true, false},
+        {"the left view restored", [&] { SaveTestBmp(left, MakeTestImage(40, 24, 1)); later(left); }, true, true},
+        {"a view grown", [&] { SaveTestBmp(left, MakeTestImage(41, 24, 1)); }, true, false},
+    };
+    ViewPairReader reader;
+    ViewPair before;
+    for (const Step& step : steps) {
+        step.change();
+        ViewPair pair;
+        const std::string problem = reader.Read(left.string(), right.string(), &pair);
+        ASSERT_EQ(problem.empty(), step.usable) << step.what << ": " << problem;
+        if (!step.usable) continue;
+        ViewPair fresh;
+        ASSERT_EQ(ReadViewPair(left.string(), right.string(), &fresh), "") << step.what;
+        const size_t bytes = static_cast<size_t>(fresh.iWidth) * static_cast<size_t>(fresh.iHeight) * 3;
+        ASSERT_EQ(pair.iWidth, fresh.iWidth) << step.what;
+        EXPECT_TRUE(std::equal(pair.pLeft.get(), pair.pLeft.get() + bytes, fresh.pLeft.get())) << step.what;
+        EXPECT_TRUE(std::equal(pair.pRight.get(), pair.pRight.get() + bytes, fresh.pRight.get())) << step.what;
+        EXPECT_EQ(pair.pRight != before.pRight, step.readAnew) << step.what;
+        before = pair;
+    }
+}
 
 TEST(Calibration, GoodFilesGiveTheCameraAndMalformedKeysAreNamed) {
     // As Middlebury 2014 writes them, stray spaces and all.
