@@ -301,9 +301,11 @@ HELPER void CoarseRange(__global const float* coarse, int coarseWidth, int coars
     }
 }
 
-// Places the candidates of the left pixels around twice the smallest and twice the
-// largest disparity of the coarser level near the parent pixel, so that an edge that
-// moved keeps both surfaces: one run where they lie close, two where they do not.
+// Places the candidates of the left pixels around twice the parent pixel's own
+// disparity and twice the one of the coarser level near it that lies farthest from
+// it, so that an edge that moved keeps both surfaces and a thin structure that only
+// the parent saw keeps its own: one run where they lie close, two where they do not.
+// A parent without an estimate takes the smallest and the largest near it.
 __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int coarseHeight,
                             __global short2* window, int width, int height, int maxDisparity)
 {
@@ -313,9 +315,14 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
         return;
     }
     const int cy = min(y / 2, coarseHeight - 1);
-    float8 parentLow;
-    float8 parentHigh;
-    CoarseRange(coarse, coarseWidth, coarseHeight, cy, x / 2, &parentLow, &parentHigh);
+    float8 nearLow;
+    float8 nearHigh;
+    CoarseRange(coarse, coarseWidth, coarseHeight, cy, x / 2, &nearLow, &nearHigh);
+    const float8 own = LoadFloat16(coarse + cy * coarseWidth, x / 2, coarseWidth).lo;
+    const int8 ownKnown = isfinite(own) && own >= 0.0f;
+    const float8 farthest = select(nearLow, nearHigh, nearHigh - own > own - nearLow);
+    const float8 parentLow = select(nearLow, fmin(own, farthest), ownKnown);
+    const float8 parentHigh = select(nearHigh, fmax(own, farthest), ownKnown);
     // Each coarse pixel is the parent of two neighbours in the row.
     const int16 known = (parentHigh >= parentLow).s0011223344556677;
     const float16 low = select((float16)(0.0f), 2.0f * parentLow.s0011223344556677, known);

@@ -53,7 +53,8 @@ uint64_t CensusTwin(const std::vector<uint8_t>& grey, int width, int height, int
     return bits;
 }
 
-// Around twice the lowest and the highest coarse estimate near the parent.
+// Around twice the parent's estimate and twice the one near it that lies farthest from
+// it; without the parent's, the lowest and the highest near it.
 Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseHeight, int x, int y,
                   int range) {
     const int cy = std::min(y / 2, coarseHeight - 1);
@@ -70,6 +71,12 @@ Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseH
                 high = std::max(high, v);
             }
         }
+    }
+    const float own = coarse[static_cast<size_t>(cy * coarseWidth + std::min(cx, coarseWidth - 1))];
+    if (std::isfinite(own) && own >= 0.0f) {
+        const float farthest = high - own > own - low ? high : low;
+        low = std::min(own, farthest);
+        high = std::max(own, farthest);
     }
     int first = 0;
     int second = kStereoCandidates / 2;
