@@ -115,6 +115,7 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
         {&greyFromBgr_, "GreyFromBgr"},
         {&halveGrey_, "HalveGrey"},
         {&census_, "Census"},
+        {&bestCensusMatch_, "BestCensusMatch"},
         {&chooseWindows_, "ChooseWindows"},
         {&matchingCost_, "MatchingCost"},
         {&aggregatePaths_, "AggregatePaths"},
@@ -167,7 +168,7 @@ std::string StereoMatcher::Refusal(int32_t iWidth, int32_t iHeight) const {
     const cl_ulong pixels = static_cast<cl_ulong>(iWidth) * static_cast<cl_ulong>(iHeight);
     const cl_ulong largest = pixels * kStereoCandidates * sizeof(cl_ushort);
     const cl_ulong perPixel =
-        2 * 3 + sizeof(cl_short2) + kStereoCandidates + largest / pixels + 2 * 2 * sizeof(cl_float) + 2 * 3;
+        2 * 3 + sizeof(cl_short) + sizeof(cl_short2) + kStereoCandidates + largest / pixels + 2 * 2 * sizeof(cl_float) + 2 * 3;
     const cl_ulong perLevelPixel = 2 * (1 + sizeof(cl_ulong) + sizeof(cl_float));
     const cl_ulong total = pixels * perPixel + pixels * perLevelPixel * 4 / 3;
     if (largest > maxAllocBytes_) {
@@ -198,6 +199,7 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
     };
     const size_t pixels = Pixels(iWidth, iHeight);
     create(&clBgr_, 2 * pixels * 3);
+    create(&clCensusBest_, pixels * sizeof(cl_short));
     create(&clWindow_, pixels * sizeof(cl_short2));
     create(&clCost_, pixels * kStereoCandidates);
     create(&clSums_, pixels * kStereoCandidates * sizeof(cl_ushort));
@@ -265,8 +267,11 @@ bool StereoMatcher::MatchLevel(int level) {
     } else {
         const Level& coarse = vLevels_[level + 1];
         ok = ok &&
+             Check(SetArgs(bestCensusMatch_.kernel, lv.clCensus, clCensusBest_, w, h, maxDisparity),
+                   "BestCensusMatch arguments") &&
+             RunBlocks(bestCensusMatch_, w, h) &&
              Check(SetArgs(chooseWindows_.kernel, coarse.clDisparity, coarse.iWidth, coarse.iHeight,
-                           clWindow_, w, h, maxDisparity),
+                           clCensusBest_, clWindow_, w, h, maxDisparity),
                    "ChooseWindows arguments") &&
              RunBlocks(chooseWindows_, w, h);
     }

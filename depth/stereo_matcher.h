@@ -96,12 +96,12 @@ private:
     cl_ulong maxAllocBytes_ = 0;
     cl_ulong globalMemoryBytes_ = 0;
 
-    Stage greyFromBgr_, halveGrey_, census_, chooseWindows_, matchingCost_, aggregatePaths_, median3x3_,
+    Stage greyFromBgr_, halveGrey_, census_, bestCensusMatch_, chooseWindows_, matchingCost_, aggregatePaths_, median3x3_,
         checkConsistency_, fillHoles_, smoothDisparity_, showDisparity_;
 
     std::vector<Level> vLevels_;
     // Sized for level 0 and used by each level in turn.
-    cl::Buffer clBgr_, clWindow_, clCost_, clSums_, clSelected_, clMedian_;
+    cl::Buffer clBgr_, clCensusBest_, clWindow_, clCost_, clSums_, clSelected_, clMedian_;
     cl::Buffer clGreyPicture_, clColourPicture_;
 
     std::vector<Launch> vLaunches_;

@@ -65,6 +65,10 @@
 #ifndef RANGE_RADIUS
 #define RANGE_RADIUS 2
 #endif
+// The search over a level's whole range takes every SEARCH_STEP-th disparity.
+#ifndef SEARCH_STEP
+#define SEARCH_STEP 1
+#endif
 
 // A match is kept when the other view's disparity at its partner differs by at most this.
 #define CONSISTENCY_LIMIT 1.0f
@@ -93,6 +97,9 @@
 #endif
 #if MAX_DISPARITY < 1 || MAX_DISPARITY + CANDIDATES >= (1 << 15) || MAX_DISPARITY + CANDIDATES >= (1 << KEY_DISPARITY_BITS)
 #error "candidate windows are shorts and keys keep 16 bits of disparity"
+#endif
+#if SEARCH_STEP < 1
+#error "SEARCH_STEP must be 1 or more"
 #endif
 #if PATHS_PER_ITEM < 1 || PATHS_PER_ITEM > 8
 #error "PATHS_PER_ITEM must be 1 to 8"
@@ -144,6 +151,30 @@ HELPER float16 LoadFloat16(__global const float* row, int x, int width)
         v[i] = row[clamp(x + i, 0, width - 1)];
     }
     return *(float16_any*)v;
+}
+
+HELPER short16 LoadShort16(__global const short* row, int x, int width)
+{
+    if (x >= 0 && x + BLOCK <= width) {
+        return *(__global const short16_any*)(row + x);
+    }
+    short v[BLOCK];
+    for (int i = 0; i < BLOCK; ++i) {
+        v[i] = row[clamp(x + i, 0, width - 1)];
+    }
+    return *(short16_any*)v;
+}
+
+HELPER ulong16 LoadUlong16(__global const ulong* row, int x, int width)
+{
+    if (x >= 0 && x + BLOCK <= width) {
+        return *(__global const ulong16_any*)(row + x);
+    }
+    ulong v[BLOCK];
+    for (int i = 0; i < BLOCK; ++i) {
+        v[i] = row[clamp(x + i, 0, width - 1)];
+    }
+    return *(ulong16_any*)v;
 }
 
 HELPER void StoreFloat16(float16 value, __global float* row, int x, int width)
@@ -273,6 +304,50 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 }
 
 // ---------------------------------------------------------------------------------
+// The disparity of each left pixel, over the whole range of its level, in steps of
+// SEARCH_STEP, whose census matches best, summed over the pixel and its neighbours in
+// the row; the smallest among equals, none whose match falls left of the right view.
+// Noisy alone, but it sees what the coarser levels were too coarse to see.
+__kernel void BestCensusMatch(__global const ulong* census, __global short* best, int width, int height,
+                              int maxDisparity)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= height) {
+        return;
+    }
+    __global const ulong* row = census + y * width;
+    __global const ulong* right = census + (height + y) * width;
+    const ulong16 left = LoadUlong16(row, x, width);
+    const ulong leftBefore = row[max(x - 1, 0)];
+    const ulong leftAfter = row[min(x + BLOCK, width - 1)];
+    const int16 xs = (int16)(x) + (int16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    int16 found = 0;
+    int16 lowest = INT_MAX;
+    for (int d = 0; d <= min(maxDisparity, x + BLOCK - 1); d += SEARCH_STEP) {
+        // Each pixel's distance, then the row's neighbours' added by moving lanes.
+        const int16 c = convert_int16(popcount(left ^ LoadUlong16(right, x - d, width)));
+        const int before = popcount(leftBefore ^ right[clamp(x - 1 - d, 0, width - 1)]);
+        const int after = popcount(leftAfter ^ right[clamp(x + BLOCK - d, 0, width - 1)]);
+        const int16 sum = c + (int16)(before, c.s0123, c.s456789ab, c.scde) + (int16)(c.s1234, c.s56789abc, c.sdef, after);
+        const int16 better = sum < lowest && xs >= (int16)(d);
+        found = select(found, (int16)(d), better);
+        lowest = select(lowest, sum, better);
+    }
+    const short16 value = convert_short16(found);
+    __global short* out = best + y * width;
+    if (x + BLOCK <= width) {
+        *(__global short16_any*)(out + x) = value;
+        return;
+    }
+    short v[BLOCK];
+    *(short16_any*)v = value;
+    for (int i = 0; i < BLOCK && x + i < width; ++i) {
+        out[x + i] = v[i];
+    }
+}
+
+// ---------------------------------------------------------------------------------
 // Candidates: pixel p tries window[p].x + 0..7 and window[p].y + 0..7, with
 // y >= x + 8; where y == x + 8 they are one run of 16.
 
@@ -305,9 +380,12 @@ HELPER void CoarseRange(__global const float* coarse, int coarseWidth, int coars
 // disparity and twice the one of the coarser level near it that lies farthest from
 // it, so that an edge that moved keeps both surfaces and a thin structure that only
 // the parent saw keeps its own: one run where they lie close, two where they do not.
-// A parent without an estimate takes the smallest and the largest near it.
+// A parent without an estimate takes the smallest and the largest near it. Where both
+// fit one run of 8, the other 8 go around the pixel's best census match, unless it
+// lies in that run already.
 __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int coarseHeight,
-                            __global short2* window, int width, int height, int maxDisparity)
+                            __global const short* censusBest, __global short2* window, int width, int height,
+                            int maxDisparity)
 {
     const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
@@ -335,6 +413,11 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
     const int16 runStart = needLow - (CANDIDATES - span) / 2;
     int16 first = select(convert_int16(rint(low)) - (HALF_WINDOW / 2 - 1), runStart, oneRun);
     int16 second = select(convert_int16(rint(high)) - HALF_WINDOW / 2, runStart + HALF_WINDOW, oneRun);
+    const int16 searched = convert_int16(LoadShort16(censusBest + y * width, x, width)) - (HALF_WINDOW / 2 - 1);
+    const int16 shortRun = needLow - (HALF_WINDOW - span) / 2;
+    const int16 useSearched = span <= HALF_WINDOW && abs(searched - shortRun) >= (uint16)(HALF_WINDOW);
+    first = select(first, min(shortRun, searched), useSearched);
+    second = select(second, max(shortRun, searched), useSearched);
     first = select((int16)(0), first, known);
     second = select((int16)(HALF_WINDOW), second, known);
     // Vector bounds throughout: not every compiler gets the scalar-bound forms right.

@@ -53,10 +53,30 @@ uint64_t CensusTwin(const std::vector<uint8_t>& grey, int width, int height, int
     return bits;
 }
 
+// The disparity to `range`, in steps, whose census distance summed over the pixel and
+// its neighbours in the row (edges repeated) is lowest; the smallest among equals.
+int CensusBestTwin(const std::vector<uint64_t>& census, int width, int height, int x, int y, int range) {
+    const auto at = [&](int view, int xx) {
+        return census[static_cast<size_t>((view * height + y) * width + std::clamp(xx, 0, width - 1))];
+    };
+    int best = 0;
+    int lowest = INT32_MAX;
+    for (int d = 0; d <= std::min(range, x); d += kStereoSearchStep) {
+        int sum = 0;
+        for (int i = -1; i <= 1; ++i) sum += __builtin_popcountll(at(0, x + i) ^ at(1, x + i - d));
+        if (sum < lowest) {
+            best = d;
+            lowest = sum;
+        }
+    }
+    return best;
+}
+
 // Around twice the parent's estimate and twice the one near it that lies farthest from
-// it; without the parent's, the lowest and the highest near it.
+// it; without the parent's, the lowest and the highest near it. Where those fit one run
+// of 8, the other 8 around the census's best (`searched`) where it lies apart.
 Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseHeight, int x, int y,
-                  int range) {
+                  int range, int searched) {
     const int cy = std::min(y / 2, coarseHeight - 1);
     const int cx = x / 2;
     float low = INFINITY;
@@ -92,6 +112,11 @@ Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseH
         } else {
             first = static_cast<int>(std::nearbyint(low)) - 3;
             second = static_cast<int>(std::nearbyint(high)) - 4;
+        }
+        const int shortRun = needLow - (kStereoCandidates / 2 - span) / 2;
+        if (span <= kStereoCandidates / 2 && std::abs(searched - 3 - shortRun) >= kStereoCandidates / 2) {
+            first = std::min(shortRun, searched - 3);
+            second = std::max(shortRun, searched - 3);
         }
     }
     first = std::clamp(first, 0, std::max(0, range - (kStereoCandidates - 1)));
@@ -328,8 +353,11 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
             windows[p] = windows[p - 1];
         }
     }
+    std::vector<uint64_t> census(2 * pixels);
+    for (uint64_t& c : census) c = (static_cast<uint64_t>(random()) << 16 ^ random()) & ((1ull << 48) - 1);
     const cl::Buffer greyBuffer = Upload(grey);
     const cl::Buffer windowBuffer = Upload(windows);
+    const cl::Buffer censusBuffer = Upload(census);
 
     struct Stage {
         const char* name;
@@ -366,27 +394,43 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
                                  ? INFINITY
                                  : static_cast<float>(8 * band) + static_cast<float>(uniform(0, 15)) / 10.0f;
              }
+             std::vector<int16_t> searched(pixels);
+             for (int16_t& s : searched) s = static_cast<int16_t>(uniform(0, kRange));
              const cl::Buffer coarseBuffer = Upload(coarse);
+             const cl::Buffer searchedBuffer = Upload(searched);
              const cl::Buffer window(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_short2));
-             Launch("ChooseWindows", Blocks(kWidth), kHeight, coarseBuffer, coarseWidth, coarseHeight, window,
-                    kWidth, kHeight, kRange);
+             Launch("ChooseWindows", Blocks(kWidth), kHeight, coarseBuffer, coarseWidth, coarseHeight,
+                    searchedBuffer, window, kWidth, kHeight, kRange);
              const std::vector<Window> device = Download<Window>(window, pixels);
              int wrong = 0;
              for (int y = 0; y < kHeight; ++y) {
                  for (int x = 0; x < kWidth; ++x) {
-                     const Window twin = WindowTwin(coarse, coarseWidth, coarseHeight, x, y, kRange);
+                     const Window twin = WindowTwin(coarse, coarseWidth, coarseHeight, x, y, kRange,
+                                                    searched[static_cast<size_t>(y * kWidth + x)]);
                      const Window got = device[static_cast<size_t>(y * kWidth + x)];
                      wrong += got.first != twin.first || got.second != twin.second;
                  }
              }
              return wrong;
          }},
+        {"BestCensusMatch",
+         [&] {
+             const cl::Buffer best(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_short));
+             // A range below the build's, as a finer level searches.
+             const int range = kRange - 9;
+             Launch("BestCensusMatch", Blocks(kWidth), kHeight, censusBuffer, best, kWidth, kHeight, range);
+             const std::vector<int16_t> device = Download<int16_t>(best, pixels);
+             int wrong = 0;
+             for (int y = 0; y < kHeight; ++y) {
+                 for (int x = 0; x < kWidth; ++x) {
+                     wrong += device[static_cast<size_t>(y * kWidth + x)] !=
+                              CensusBestTwin(census, kWidth, kHeight, x, y, range);
+                 }
+             }
+             return wrong;
+         }},
         {"MatchingCost",
          [&] {
-             std::vector<uint64_t> census(2 * pixels);
-             for (uint64_t& c : census)
-                 c = (static_cast<uint64_t>(random()) << 16 ^ random()) & ((1ull << 48) - 1);
-             const cl::Buffer censusBuffer = Upload(census);
              const cl::Buffer cost(device_->clContext, CL_MEM_READ_WRITE, pixels * kStereoCandidates);
              // A range below the windows' end: the candidates beyond it cost the most.
              const int range = kRange - 5;
