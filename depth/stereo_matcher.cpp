@@ -168,9 +168,9 @@ std::string StereoMatcher::Refusal(int32_t iWidth, int32_t iHeight) const {
     const cl_ulong pixels = static_cast<cl_ulong>(iWidth) * static_cast<cl_ulong>(iHeight);
     const cl_ulong largest = pixels * kStereoCandidates * sizeof(cl_ushort);
     const cl_ulong perPixel =
-        2 * 3 + sizeof(cl_short) + sizeof(cl_short2) + kStereoCandidates + largest / pixels + 2 * 2 * sizeof(cl_float) + 2 * 3;
+        2 * 3 + sizeof(cl_short2) + kStereoCandidates + largest / pixels + 2 * 2 * sizeof(cl_float) + 2 * 3;
     const cl_ulong perLevelPixel = 2 * (1 + sizeof(cl_ulong) + sizeof(cl_float));
-    const cl_ulong total = pixels * perPixel + pixels * perLevelPixel * 4 / 3;
+    const cl_ulong total = pixels * perPixel + pixels * perLevelPixel * 4 / 3 + (pixels / 4 + 1) * sizeof(cl_short);
     if (largest > maxAllocBytes_) {
         return size + " pixels need a buffer of " + MegaBytes(largest) + ", above the device's largest of " +
                MegaBytes(maxAllocBytes_);
@@ -199,7 +199,8 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
     };
     const size_t pixels = Pixels(iWidth, iHeight);
     create(&clBgr_, 2 * pixels * 3);
-    create(&clCensusBest_, pixels * sizeof(cl_short));
+    // The second level's size at most: the finest level takes the search, not makes it.
+    create(&clCensusBest_, Pixels(PyramidLevelSize(iWidth, 1), PyramidLevelSize(iHeight, 1)) * sizeof(cl_short));
     create(&clWindow_, pixels * sizeof(cl_short2));
     create(&clCost_, pixels * kStereoCandidates);
     create(&clSums_, pixels * kStereoCandidates * sizeof(cl_ushort));
@@ -267,9 +268,6 @@ bool StereoMatcher::MatchLevel(int level) {
     } else {
         const Level& coarse = vLevels_[level + 1];
         ok = ok &&
-             Check(SetArgs(bestCensusMatch_.kernel, lv.clCensus, clCensusBest_, w, h, maxDisparity),
-                   "BestCensusMatch arguments") &&
-             RunBlocks(bestCensusMatch_, w, h) &&
              Check(SetArgs(chooseWindows_.kernel, coarse.clDisparity, coarse.iWidth, coarse.iHeight,
                            clCensusBest_, clWindow_, w, h, maxDisparity),
                    "ChooseWindows arguments") &&
@@ -290,6 +288,13 @@ bool StereoMatcher::MatchLevel(int level) {
              Run(aggregatePaths_, (paths + kStereoPathsPerItem - 1) / kStereoPathsPerItem, 1, kPathGroup);
     }
 
+    // For the next finer level's candidates.
+    if (level > 0) {
+        ok = ok &&
+             Check(SetArgs(bestCensusMatch_.kernel, lv.clCensus, clCensusBest_, w, h, maxDisparity),
+                   "BestCensusMatch arguments") &&
+             RunBlocks(bestCensusMatch_, w, h);
+    }
     return ok && Check(SetArgs(median3x3_.kernel, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
            RunBlocks(median3x3_, w, 2 * h) &&
            Check(SetArgs(checkConsistency_.kernel, clMedian_, clSelected_, w, h),

@@ -307,7 +307,8 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 // The disparity of each left pixel, over the whole range of its level, in steps of
 // SEARCH_STEP, whose census matches best, summed over the pixel and its neighbours in
 // the row; the smallest among equals, none whose match falls left of the right view.
-// Noisy alone, but it sees what the coarser levels were too coarse to see.
+// Noisy alone, but it sees what the coarser levels were too coarse to see; the next
+// finer level takes it among its candidates.
 __kernel void BestCensusMatch(__global const ulong* census, __global short* best, int width, int height,
                               int maxDisparity)
 {
@@ -381,8 +382,8 @@ HELPER void CoarseRange(__global const float* coarse, int coarseWidth, int coars
 // it, so that an edge that moved keeps both surfaces and a thin structure that only
 // the parent saw keeps its own: one run where they lie close, two where they do not.
 // A parent without an estimate takes the smallest and the largest near it. Where both
-// fit one run of 8, the other 8 go around the pixel's best census match, unless it
-// lies in that run already.
+// fit one run of 8, the other 8 go around twice the parent's best census match
+// (`censusBest`, of the coarser level), unless that lies in the run already.
 __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int coarseHeight,
                             __global const short* censusBest, __global short2* window, int width, int height,
                             int maxDisparity)
@@ -413,7 +414,9 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
     const int16 runStart = needLow - (CANDIDATES - span) / 2;
     int16 first = select(convert_int16(rint(low)) - (HALF_WINDOW / 2 - 1), runStart, oneRun);
     int16 second = select(convert_int16(rint(high)) - HALF_WINDOW / 2, runStart + HALF_WINDOW, oneRun);
-    const int16 searched = convert_int16(LoadShort16(censusBest + y * width, x, width)) - (HALF_WINDOW / 2 - 1);
+    const int16 searched =
+        2 * convert_int16(LoadShort16(censusBest + cy * coarseWidth, x / 2, coarseWidth).s0011223344556677) -
+        (HALF_WINDOW / 2 - 1);
     const int16 shortRun = needLow - (HALF_WINDOW - span) / 2;
     const int16 useSearched = span <= HALF_WINDOW && abs(searched - shortRun) >= (uint16)(HALF_WINDOW);
     first = select(first, min(shortRun, searched), useSearched);

@@ -74,7 +74,8 @@ int CensusBestTwin(const std::vector<uint64_t>& census, int width, int height, i
 
 // Around twice the parent's estimate and twice the one near it that lies farthest from
 // it; without the parent's, the lowest and the highest near it. Where those fit one run
-// of 8, the other 8 around the census's best (`searched`) where it lies apart.
+// of 8, the other 8 around `searched` (twice the parent's best census match) where it
+// lies apart.
 Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseHeight, int x, int y,
                   int range, int searched) {
     const int cy = std::min(y / 2, coarseHeight - 1);
@@ -394,8 +395,9 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
                                  ? INFINITY
                                  : static_cast<float>(8 * band) + static_cast<float>(uniform(0, 15)) / 10.0f;
              }
-             std::vector<int16_t> searched(pixels);
-             for (int16_t& s : searched) s = static_cast<int16_t>(uniform(0, kRange));
+             // The coarser level's best census matches, up to its range.
+             std::vector<int16_t> searched(static_cast<size_t>(coarseWidth * coarseHeight));
+             for (int16_t& s : searched) s = static_cast<int16_t>(uniform(0, kRange / 2));
              const cl::Buffer coarseBuffer = Upload(coarse);
              const cl::Buffer searchedBuffer = Upload(searched);
              const cl::Buffer window(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_short2));
@@ -405,8 +407,10 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              int wrong = 0;
              for (int y = 0; y < kHeight; ++y) {
                  for (int x = 0; x < kWidth; ++x) {
-                     const Window twin = WindowTwin(coarse, coarseWidth, coarseHeight, x, y, kRange,
-                                                    searched[static_cast<size_t>(y * kWidth + x)]);
+                     const size_t parent = static_cast<size_t>(std::min(y / 2, coarseHeight - 1) * coarseWidth +
+                                                               std::min(x / 2, coarseWidth - 1));
+                     const Window twin =
+                         WindowTwin(coarse, coarseWidth, coarseHeight, x, y, kRange, 2 * searched[parent]);
                      const Window got = device[static_cast<size_t>(y * kWidth + x)];
                      wrong += got.first != twin.first || got.second != twin.second;
                  }
