@@ -122,6 +122,7 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
         {&median3x3_, "Median3x3"},
         {&checkConsistency_, "CheckConsistency"},
         {&fillHoles_, "FillHoles"},
+        {&resolveEdges_, "ResolveEdges"},
         {&smoothDisparity_, "SmoothDisparity"},
         {&showDisparity_, "ShowDisparity"},
     };
@@ -337,12 +338,15 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
     for (int level = iLevels_ - 1; level >= 0 && ok; --level) {
         ok = MatchLevel(level);
     }
-    // The finest level's left view, smoothed into the selection's buffer, which no
-    // level needs any more.
+    // The finest level's left view, its edges resolved into the median's buffer and then
+    // smoothed into the selection's, which no level needs any more.
     const cl::Buffer& clResult = clSelected_;
     ok = ok &&
-         Check(SetArgs(smoothDisparity_.kernel, vLevels_[0].clDisparity, vLevels_[0].clGrey, clResult, iWidth,
+         Check(SetArgs(resolveEdges_.kernel, vLevels_[0].clDisparity, vLevels_[0].clGrey, clMedian_, iWidth,
                        iHeight),
+               "ResolveEdges arguments") &&
+         RunBlocks(resolveEdges_, iWidth, iHeight) &&
+         Check(SetArgs(smoothDisparity_.kernel, clMedian_, vLevels_[0].clGrey, clResult, iWidth, iHeight),
                "SmoothDisparity arguments") &&
          RunBlocks(smoothDisparity_, iWidth, iHeight) &&
          Check(SetArgs(showDisparity_.kernel, clResult, clGreyPicture_, clColourPicture_, iWidth, iHeight,

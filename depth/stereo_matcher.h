@@ -97,7 +97,7 @@ private:
     cl_ulong globalMemoryBytes_ = 0;
 
     Stage greyFromBgr_, halveGrey_, census_, bestCensusMatch_, chooseWindows_, matchingCost_, aggregatePaths_, median3x3_,
-        checkConsistency_, fillHoles_, smoothDisparity_, showDisparity_;
+        checkConsistency_, fillHoles_, resolveEdges_, smoothDisparity_, showDisparity_;
 
     std::vector<Level> vLevels_;
     // Sized for level 0 and used by each level in turn.

@@ -25,6 +25,10 @@ constexpr int kStereoSearchStep = 1;
 // The final mean: its reach in pixels, and the grey levels a neighbour may differ by.
 constexpr int kStereoSmoothRadius = 3;
 constexpr int kStereoSmoothGreyLimit = 32;
+// Depth edges: the reach in pixels of the vote on a pixel's side, and the grey levels
+// a voter may differ by.
+constexpr int kStereoEdgeRadius = 3;
+constexpr int kStereoEdgeGreyLimit = 16;
 
 struct StereoTunable {
     const char* name;  // in stereo.cl
@@ -44,6 +48,8 @@ constexpr StereoTunable kStereoTunables[] = {
     {"SEARCH_STEP", kStereoSearchStep},
     {"SMOOTH_RADIUS", kStereoSmoothRadius},
     {"SMOOTH_GREY_LIMIT", kStereoSmoothGreyLimit},
+    {"EDGE_RADIUS", kStereoEdgeRadius},
+    {"EDGE_GREY_LIMIT", kStereoEdgeGreyLimit},
 };
 
 // The build options of stereo.cl for a range of 0 to iMaxDisparity.

@@ -86,6 +86,16 @@
 #endif
 #define SMOOTH_TOLERANCE 1.5f
 
+// Depth edges: where the estimates within EDGE_RADIUS pixels span more than EDGE_SPAN,
+// neighbours whose grey differs by at most EDGE_GREY_LIMIT vote on the pixel's side.
+#ifndef EDGE_RADIUS
+#define EDGE_RADIUS 3
+#endif
+#ifndef EDGE_GREY_LIMIT
+#define EDGE_GREY_LIMIT 16
+#endif
+#define EDGE_SPAN 2.0f
+
 #define HALF_WINDOW (CANDIDATES / 2)
 #define NO_ESTIMATE (-1.0f)
 // The right view's best candidate as a key: the sum above, the disparity below.
@@ -808,6 +818,57 @@ __kernel void FillHoles(__global const float* checked, __global float* output, i
                           fmin(NearestEstimate(checked, p, -width, up), NearestEstimate(checked, p, width, down)));
         }
     }
+}
+
+// Near a depth edge, the estimates around a left pixel split into a lower and a higher
+// side; a pixel on the side that fewer of its neighbours of a like grey take moves to
+// the mean of those on the other side. A census window reaching across an edge drags
+// the nearer surface over it; the grey says where the edge lies.
+__kernel void ResolveEdges(__global const float* input, __global const uchar* grey, __global float* output,
+                           int width, int height)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= height) {
+        return;
+    }
+    float16 low = INFINITY;
+    float16 high = -INFINITY;
+    for (int dy = -EDGE_RADIUS; dy <= EDGE_RADIUS; ++dy) {
+        const int row = clamp(y + dy, 0, height - 1) * width;
+        for (int dx = -EDGE_RADIUS; dx <= EDGE_RADIUS; ++dx) {
+            const float16 d = LoadFloat16(input + row, x + dx, width);
+            const int16 known = isfinite(d);
+            low = fmin(low, select((float16)(INFINITY), d, known));
+            high = fmax(high, select((float16)(-INFINITY), d, known));
+        }
+    }
+    const float16 middle = 0.5f * (low + high);
+    const int16 brightness = convert_int16(LoadUchar16(grey + y * width, x, width));
+    float16 lowCount = 0.0f;
+    float16 lowSum = 0.0f;
+    float16 highCount = 0.0f;
+    float16 highSum = 0.0f;
+    for (int dy = -EDGE_RADIUS; dy <= EDGE_RADIUS; ++dy) {
+        const int row = clamp(y + dy, 0, height - 1) * width;
+        for (int dx = -EDGE_RADIUS; dx <= EDGE_RADIUS; ++dx) {
+            const float16 d = LoadFloat16(input + row, x + dx, width);
+            const int16 g = convert_int16(LoadUchar16(grey + row, x + dx, width));
+            const int16 like = isfinite(d) && abs(g - brightness) <= (uint16)(EDGE_GREY_LIMIT);
+            const int16 lower = like && d <= middle;
+            const int16 higher = like && d > middle;
+            lowCount += select((float16)(0.0f), (float16)(1.0f), lower);
+            lowSum += select((float16)(0.0f), d, lower);
+            highCount += select((float16)(0.0f), (float16)(1.0f), higher);
+            highSum += select((float16)(0.0f), d, higher);
+        }
+    }
+    const float16 centre = LoadFloat16(input + y * width, x, width);
+    const int16 edge = isfinite(centre) && high - low > (float16)(EDGE_SPAN);
+    const int16 ownLower = centre <= middle;
+    float16 result = select(centre, highSum / highCount, edge && ownLower && highCount > lowCount);
+    result = select(result, lowSum / lowCount, edge && !ownLower && lowCount > highCount);
+    StoreFloat16(result, output + y * width, x, width);
 }
 
 // The mean of the estimates around a left pixel that lie within SMOOTH_TOLERANCE of
