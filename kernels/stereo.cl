@@ -867,7 +867,7 @@ __kernel void ResolveEdges(__global const float* input, __global const uchar* gr
     const int16 edge = isfinite(centre) && high - low > (float16)(EDGE_SPAN);
     const int16 ownLower = centre <= middle;
     float16 result = select(centre, highSum / highCount, edge && ownLower && highCount > lowCount);
-    result = select(result, lowSum / lowCount, edge && !ownLower && lowCount > highCount);
+    result = select(result, lowSum / lowCount, edge && centre > middle && lowCount > highCount);
     StoreFloat16(result, output + y * width, x, width);
 }
 

@@ -2,7 +2,8 @@
 # korrdepth's device code under Oclgrind, which checks every access of every
 # work-item: small random-dot pairs of odd and even sizes at several ranges, with the
 # data-race check, and the whole cones pair on a small device (32 KB of local memory,
-# work-groups of 256). Fails on any report of Oclgrind's and on disparities that differ
+# work-groups of 256); and the stage test, each kernel against its twin. Fails on any
+# report of Oclgrind's, on a stage unlike its twin, and on disparities that differ
 # from the machine's own OpenCL device: on the small pairs to 1e-3 px on 99.9 % of the
 # pixels, on cones by more than 0.5 points of bad-1.0.
 #   scripts/oclgrind_test.sh [BUILD_DIR]   (default build; its korrdepth, tools and tests)
@@ -45,6 +46,16 @@ check() {
     fi
     echo "oclgrind_test.sh: $name: no reports; $result"
 }
+
+# Each kernel against its plain twin, as the stage test runs it on the device: a
+# kernel that a compiler reads otherwise shows here by name.
+if oclgrind --log stages-oclgrind.log "$build/tests/depth_tests" --gtest_filter='StereoStages*' >stages.txt 2>&1 &&
+    [ ! -s stages-oclgrind.log ]; then
+    echo "oclgrind_test.sh: stage twins: no reports, every stage as its twin"
+else
+    echo "oclgrind_test.sh: stage twins under Oclgrind:"; grep -A6 'Failure' stages.txt; head -20 stages-oclgrind.log
+    failures=$((failures + 1))
+fi
 
 # WIDTH HEIGHT BACKGROUND FRONT RANGE: odd and even sizes, a front rectangle whose
 # candidates differ from its neighbours', matches that fall left of the right view, and
