@@ -115,6 +115,7 @@ typedef ushort8 __attribute__((aligned(2))) ushort8_any;
 typedef ushort16 __attribute__((aligned(2))) ushort16_any;
 typedef short16 __attribute__((aligned(2))) short16_any;
 typedef uint8 __attribute__((aligned(4))) uint8_any;
+typedef uint16 __attribute__((aligned(4))) uint16_any;
 typedef float16 __attribute__((aligned(4))) float16_any;
 typedef ulong16 __attribute__((aligned(8))) ulong16_any;
 
@@ -356,19 +357,16 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
 }
 
 // ---------------------------------------------------------------------------------
-// Matching cost of each candidate of each left pixel.
-__kernel void MatchingCost(__global const ulong* census, __global const uchar* grey, __global const short2* window,
-                           __global uchar* cost, int width, int height, int maxDisparity)
+// Matching cost of each candidate of each left pixel; a work-item takes a block of 16
+// pixels of a row.
+
+// The costs of left pixel (x, y), whose candidates are w.
+HELPER uchar16 PixelCosts(__global const ulong* census, __global const uchar* grey, short2 w, int x, int y,
+                          int width, int height, int maxDisparity)
 {
-    const int x = get_global_id(0);
-    const int y = get_global_id(1);
-    if (x >= width || y >= height) {
-        return;
-    }
     const int p = y * width + x;
     const ulong bits = census[p];
     const short brightness = grey[p];
-    const short2 w = window[p];
     __global const ulong* rightCensus = census + (height + y) * width;
     __global const uchar* rightGrey = grey + (height + y) * width;
     ushort16 costs;
@@ -397,7 +395,82 @@ __kernel void MatchingCost(__global const ulong* census, __global const uchar* g
     const short16 d = (short16)((short8)(w.x), (short8)(w.y)) + (short16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
     costs = select(min(costs, (ushort16)(OUT_OF_RANGE_COST - 1)), (ushort16)(OUT_OF_RANGE_COST),
                    d > (short16)(maxDisparity));
-    *(__global uchar16_any*)(cost + p * CANDIDATES) = convert_uchar16(costs);
+    return convert_uchar16(costs);
+}
+
+// Rows a and b woven lane by lane: the low halves into a, the high ones into b.
+#define WEAVE(a, b)                                                                                         \
+    {                                                                                                       \
+        const uchar16 low = (uchar16)(a.s0, b.s0, a.s1, b.s1, a.s2, b.s2, a.s3, b.s3, a.s4, b.s4, a.s5,     \
+                                      b.s5, a.s6, b.s6, a.s7, b.s7);                                        \
+        b = (uchar16)(a.s8, b.s8, a.s9, b.s9, a.sa, b.sa, a.sb, b.sb, a.sc, b.sc, a.sd, b.sd, a.se, b.se,     \
+                      a.sf, b.sf);                                                                          \
+        a = low;                                                                                            \
+    }
+
+// Rows of 16 into columns. Weaving row j with row j + 8 into rows 2j and 2j + 1 turns
+// an element's place, row and column as 8 bits, by one bit; four times swaps them.
+HELPER void Transpose16(uchar16* m)
+{
+#pragma unroll
+    for (int round = 0; round < 4; ++round) {
+        uchar16 t[BLOCK];
+#pragma unroll
+        for (int j = 0; j < BLOCK / 2; ++j) {
+            uchar16 a = m[j];
+            uchar16 b = m[j + BLOCK / 2];
+            WEAVE(a, b);
+            t[2 * j] = a;
+            t[2 * j + 1] = b;
+        }
+#pragma unroll
+        for (int j = 0; j < BLOCK; ++j) {
+            m[j] = t[j];
+        }
+    }
+}
+
+__kernel void MatchingCost(__global const ulong* census, __global const uchar* grey, __global const short2* window,
+                           __global uchar* cost, int width, int height, int maxDisparity)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= height) {
+        return;
+    }
+    const int p = y * width + x;
+    __global uchar16_any* out = (__global uchar16_any*)(cost + p * CANDIDATES);
+    const short2 w = window[p];
+    // The common case: the block is whole, its pixels share their candidates, and every
+    // match lies inside the right view. Then a candidate's matches of the 16 pixels are
+    // 16 neighbouring right pixels, and the costs come a candidate at a time, 16 wide.
+    if (x + BLOCK <= width && x - w.y - (HALF_WINDOW - 1) >= 0 &&
+        all(*(__global const uint16_any*)(window + p) == (uint16)(as_uint(w)))) {
+        const ulong16 bits = *(__global const ulong16_any*)(census + p);
+        const ushort16 brightness = convert_ushort16(*(__global const uchar16_any*)(grey + p));
+        __global const ulong* rightCensus = census + (height + y) * width + x;
+        __global const uchar* rightGrey = grey + (height + y) * width + x;
+        uchar16 m[CANDIDATES];
+#pragma unroll
+        for (int k = 0; k < CANDIDATES; ++k) {
+            const int d = CandidateDisparity(w, k);
+            const ushort16 other = convert_ushort16(*(__global const uchar16_any*)(rightGrey - d));
+            const ushort16 costs =
+                convert_ushort16(popcount(bits ^ *(__global const ulong16_any*)(rightCensus - d))) +
+                min(abs_diff(other, brightness), (ushort16)(BRIGHTNESS_LIMIT)) / (ushort16)(BRIGHTNESS_DIVISOR);
+            m[k] = convert_uchar16(d > maxDisparity ? (ushort16)(OUT_OF_RANGE_COST)
+                                                    : min(costs, (ushort16)(OUT_OF_RANGE_COST - 1)));
+        }
+        Transpose16(m);
+#pragma unroll
+        for (int i = 0; i < BLOCK; ++i) {
+            out[i] = m[i];
+        }
+        return;
+    }
+    for (int i = 0; i < BLOCK && x + i < width; ++i) {
+        out[i] = PixelCosts(census, grey, window[p + i], x + i, y, width, height, maxDisparity);
+    }
 }
 
 // ---------------------------------------------------------------------------------
