@@ -491,22 +491,25 @@ HELPER ushort LowestOf(ushort16 v)
     return a.s0;
 }
 
-// The disparities of the candidates of window w, lane by lane.
-HELPER int16 CandidateDisparities(short2 w)
+// The path costs of the pixel before, whose candidates were `window`, held as
+// FAR_COST x 8, the first run, FAR_COST x 8, the second run, FAR_COST x 8: a run can be
+// looked up by how far it lies from another without a shuffle by lane, which processors
+// without one do element by element.
+#define PADDED_PREVIOUS (5 * HALF_WINDOW)
+
+// The costs at disparities start + 0..7; FAR_COST where the pixel before had no such
+// candidate.
+HELPER ushort8 PreviousRun(const ushort* padded, short2 window, int start)
 {
-    return (int16)((int8)(w.x), (int8)(w.y)) + (int16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+    return min(vload8(0, padded + HALF_WINDOW + clamp(start - window.x, -HALF_WINDOW, HALF_WINDOW)),
+               vload8(0, padded + 3 * HALF_WINDOW + clamp(start - window.y, -HALF_WINDOW, HALF_WINDOW)));
 }
 
-// The path costs of the pixel before, whose candidates were `window`, at disparities
-// d; FAR_COST where it had no such candidate.
-HELPER ushort16 PreviousAt(ushort16 previous, short2 window, int16 d)
+// The cost at disparity d, likewise.
+HELPER ushort PreviousOne(const ushort* padded, short2 window, int d)
 {
-    const int16 inFirst = d >= (int16)(window.x) && d < (int16)(window.x + HALF_WINDOW);
-    const int16 inSecond = d >= (int16)(window.y) && d < (int16)(window.y + HALF_WINDOW);
-    const int16 lane = select(select((int16)(-1), d - (int16)(window.y - HALF_WINDOW), inSecond),
-                              d - (int16)(window.x), inFirst);
-    const ushort16 taken = shuffle(previous, convert_ushort16(lane & (CANDIDATES - 1)));
-    return select((ushort16)(FAR_COST), taken, convert_short16(lane >= (int16)(0)));
+    return min(padded[HALF_WINDOW + clamp(d - window.x, -1, HALF_WINDOW)],
+               padded[3 * HALF_WINDOW + clamp(d - window.y, -1, HALF_WINDOW)]);
 }
 
 typedef struct {
@@ -541,10 +544,20 @@ HELPER void Step(Path* path, __global const uchar* cost, __global const short2* 
             higher.s7 = far;
         }
     } else {
-        const int16 d = CandidateDisparities(w);
-        same = PreviousAt(previous, path->window, d);
-        lower = PreviousAt(previous, path->window, d - (int16)(1));
-        higher = PreviousAt(previous, path->window, d + (int16)(1));
+        // Lane k's neighbours are lanes k - 1 and k + 1 of its own run; those beyond
+        // either end of a run are looked up one by one.
+        ushort padded[PADDED_PREVIOUS];
+        const ushort8 far = FAR_COST;
+        vstore8(far, 0, padded);
+        vstore8(previous.lo, 1, padded);
+        vstore8(far, 2, padded);
+        vstore8(previous.hi, 3, padded);
+        vstore8(far, 4, padded);
+        same = (ushort16)(PreviousRun(padded, path->window, w.x), PreviousRun(padded, path->window, w.y));
+        lower = (ushort16)(PreviousOne(padded, path->window, w.x - 1), same.s0, same.s12, same.s3456,
+                           PreviousOne(padded, path->window, w.y - 1), same.s8, same.s9a, same.sbcde);
+        higher = (ushort16)(same.s1, same.s23, same.s4567, PreviousOne(padded, path->window, w.x + HALF_WINDOW),
+                            same.s9, same.sab, same.scdef, PreviousOne(padded, path->window, w.y + HALF_WINDOW));
     }
 
     const int largeStep =
