@@ -241,8 +241,8 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
         return;
     }
     const uchar16 centre = LoadUchar16(grey + y * width, x, width);
-    uint16 high = 0;  // the first 32 bits
-    uint16 low = 0;   // the other 16
+    // The bits gather in bytes, an eighth of the width of the 64-bit lanes they end in.
+    uchar16 bytes[6] = {0, 0, 0, 0, 0, 0};
     int n = 0;
 #pragma unroll
     for (int dy = -3; dy <= 3; ++dy) {
@@ -250,17 +250,17 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 #pragma unroll
         for (int dx = -3; dx <= 3; ++dx) {
             if (dx != 0 || dy != 0) {
-                const uint16 darker = convert_uint16(LoadUchar16(row, x + dx, width) < centre) & 1u;
-                if (n < 32) {
-                    high = (high << 1) | darker;
-                } else {
-                    low = (low << 1) | darker;
-                }
+                const int bit = 47 - n;  // the first neighbour in reading order is the highest bit
+                bytes[bit / 8] |= as_uchar16(LoadUchar16(row, x + dx, width) < centre) & (uchar16)(1 << (bit % 8));
                 ++n;
             }
         }
     }
-    const ulong16 bits = (convert_ulong16(high) << 16) | convert_ulong16(low);
+    ulong16 bits = 0;
+#pragma unroll
+    for (int b = 0; b < 6; ++b) {
+        bits |= convert_ulong16(bytes[b]) << (ulong16)(8 * b);
+    }
     __global ulong* out = census + y * width;
     if (x + BLOCK <= width) {
         *(__global ulong16_any*)(out + x) = bits;
