@@ -815,16 +815,19 @@ __kernel void SmoothDisparity(__global const float* input, __global const uchar*
         return;
     }
     const float16 centre = LoadFloat16(input + y * width, x, width);
-    const int16 brightness = convert_int16(LoadUchar16(grey + y * width, x, width));
+    // A grey g is within SMOOTH_GREY_LIMIT of the pixel's where g - darkest, unsigned, is
+    // within twice that: one comparison, where abs of a vector of ints goes two lanes at a
+    // time on some processors.
+    const uint16 darkest = convert_uint16(LoadUchar16(grey + y * width, x, width)) - (uint16)(SMOOTH_GREY_LIMIT);
     float16 sum = 0.0f;
     float16 count = 0.0f;
     for (int dy = -SMOOTH_RADIUS; dy <= SMOOTH_RADIUS; ++dy) {
         const int row = clamp(y + dy, 0, height - 1) * width;
         for (int dx = -SMOOTH_RADIUS; dx <= SMOOTH_RADIUS; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
-            const int16 g = convert_int16(LoadUchar16(grey + row, x + dx, width));
-            const int16 near =
-                fabs(d - centre) <= (float16)(SMOOTH_TOLERANCE) && abs(g - brightness) <= (uint16)(SMOOTH_GREY_LIMIT);
+            const uint16 g = convert_uint16(LoadUchar16(grey + row, x + dx, width));
+            const int16 near = fabs(d - centre) <= (float16)(SMOOTH_TOLERANCE) &&
+                               g - darkest <= (uint16)(2 * SMOOTH_GREY_LIMIT);
             sum += select((float16)(0.0f), d, near);
             count += select((float16)(0.0f), (float16)(1.0f), near);
         }
