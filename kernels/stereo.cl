@@ -699,11 +699,13 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
 // ---------------------------------------------------------------------------------
 // Clean-up
 
-#define SORT2(a, b)                      \
-    {                                    \
-        const float16 low = fmin(a, b);  \
-        b = fmax(a, b);                  \
-        a = low;                         \
+// min and max, not fmin and fmax: no value here is NaN, and the NaN rules of fmin and
+// fmax cost processors a comparison and a blend each.
+#define SORT2(a, b)                     \
+    {                                   \
+        const float16 low = min(a, b);  \
+        b = max(a, b);                  \
+        a = low;                        \
     }
 
 // 3 x 3 median of both views; pixels without an estimate count as the largest values.
