@@ -241,8 +241,10 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
         return;
     }
     const uchar16 centre = LoadUchar16(grey + y * width, x, width);
-    // The bits gather in bytes, an eighth of the width of the 64-bit lanes they end in.
-    uchar16 bytes[6] = {0, 0, 0, 0, 0, 0};
+    // The bits gather a byte at a time, at an eighth of the width of the 64-bit lanes
+    // they end in; the first neighbour in reading order ends in the highest bit.
+    ulong16 bits = 0;
+    uchar16 byte = 0;
     int n = 0;
 #pragma unroll
     for (int dy = -3; dy <= 3; ++dy) {
@@ -250,16 +252,15 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 #pragma unroll
         for (int dx = -3; dx <= 3; ++dx) {
             if (dx != 0 || dy != 0) {
-                const int bit = 47 - n;  // the first neighbour in reading order is the highest bit
-                bytes[bit / 8] |= as_uchar16(LoadUchar16(row, x + dx, width) < centre) & (uchar16)(1 << (bit % 8));
-                ++n;
+                // Through uint: Oclgrind takes the mask of a comparison of uchars wrongly.
+                const uchar16 darker = convert_uchar16(convert_uint16(LoadUchar16(row, x + dx, width) < centre) & 1u);
+                byte = (byte << (uchar16)(1)) | darker;
+                if (++n % 8 == 0) {
+                    bits = (bits << (ulong16)(8)) | convert_ulong16(byte);
+                    byte = 0;
+                }
             }
         }
-    }
-    ulong16 bits = 0;
-#pragma unroll
-    for (int b = 0; b < 6; ++b) {
-        bits |= convert_ulong16(bytes[b]) << (ulong16)(8 * b);
     }
     __global ulong* out = census + y * width;
     if (x + BLOCK <= width) {
