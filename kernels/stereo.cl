@@ -238,13 +238,11 @@ __kernel void HalveGrey(__global const uchar* input, __global uchar* output, int
 // ---------------------------------------------------------------------------------
 // Census transform: one bit per pixel of the 7 x 7 neighbourhood but the centre, set
 // where that pixel is darker than the centre. Borders repeat the edge pixels.
-__kernel void Census(__global const uchar* grey, __global ulong* census, int width, int height)
+
+// The bits of the block at x of row y. With `inside`, the caller has made sure that
+// every row's pixels x - 3 to x + 18 lie inside the picture, and the loads need no test.
+HELPER ulong16 CensusBits(__global const uchar* grey, int x, int y, int width, int height, bool inside)
 {
-    const int x = get_global_id(0) * BLOCK;
-    const int y = get_global_id(1);
-    if (x >= width || y >= 2 * height) {
-        return;
-    }
     const uchar16 centre = LoadUchar16(grey + y * width, x, width);
     // The bits gather a byte at a time, at an eighth of the width of the 64-bit lanes
     // they end in; the first neighbour in reading order ends in the highest bit.
@@ -257,8 +255,10 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 #pragma unroll
         for (int dx = -3; dx <= 3; ++dx) {
             if (dx != 0 || dy != 0) {
+                const uchar16 other =
+                    inside ? *(__global const uchar16_any*)(row + x + dx) : LoadUchar16(row, x + dx, width);
                 // Through uint: Oclgrind takes the mask of a comparison of uchars wrongly.
-                const uchar16 darker = convert_uchar16(convert_uint16(LoadUchar16(row, x + dx, width) < centre) & 1u);
+                const uchar16 darker = convert_uchar16(convert_uint16(other < centre) & 1u);
                 byte = (byte << (uchar16)(1)) | darker;
                 if (++n % 8 == 0) {
                     bits = (bits << (ulong16)(8)) | convert_ulong16(byte);
@@ -267,6 +267,18 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
             }
         }
     }
+    return bits;
+}
+
+__kernel void Census(__global const uchar* grey, __global ulong* census, int width, int height)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= 2 * height) {
+        return;
+    }
+    const ulong16 bits = x >= 3 && x + BLOCK + 3 <= width ? CensusBits(grey, x, y, width, height, true)
+                                                          : CensusBits(grey, x, y, width, height, false);
     __global ulong* out = census + y * width;
     if (x + BLOCK <= width) {
         *(__global ulong16_any*)(out + x) = bits;
