@@ -739,11 +739,16 @@ __kernel void Median3x3(__global const float* input, __global float* output, int
     if (x >= width || y >= 2 * height) {
         return;
     }
+    // Blocks away from the sides load without testing each load's bounds.
+    const bool inside = x >= 1 && x + BLOCK + 1 <= width;
     float16 v[9];
+#pragma unroll
     for (int j = 0; j < 3; ++j) {
         __global const float* row = input + StackedRow(y, j - 1, height) * width;
+#pragma unroll
         for (int i = 0; i < 3; ++i) {
-            const float16 d = LoadFloat16(row, x + i - 1, width);
+            const float16 d =
+                inside ? *(__global const float16_any*)(row + x + i - 1) : LoadFloat16(row, x + i - 1, width);
             v[3 * j + i] = select(d, (float16)(INFINITY), d < 0.0f);
         }
     }
