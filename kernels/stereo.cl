@@ -382,7 +382,8 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
 // of a vector goes a few lanes at a time on some processors.
 HELPER ushort16 BrightnessCost(uchar16 a, uchar16 b)
 {
-    return min(convert_ushort16(max(a, b) - min(a, b)), (ushort16)(BRIGHTNESS_LIMIT)) / (ushort16)(BRIGHTNESS_DIVISOR);
+    const ushort16 difference = convert_ushort16(max(a, b) - min(a, b));
+    return min(difference, (ushort16)(BRIGHTNESS_LIMIT)) / (ushort16)(BRIGHTNESS_DIVISOR);
 }
 
 // The costs of left pixel (x, y), whose candidates are w.
@@ -401,7 +402,8 @@ HELPER uchar16 PixelCosts(__global const ulong* census, __global const uchar* gr
         const int b = x - w.y - (HALF_WINDOW - 1);
         const ulong8 first = vload8(0, rightCensus + a).s76543210;
         const ulong8 second = vload8(0, rightCensus + b).s76543210;
-        const uchar16 other = (uchar16)(vload8(0, rightGrey + a).s76543210, vload8(0, rightGrey + b).s76543210);
+        const uchar16 other =
+            (uchar16)(vload8(0, rightGrey + a).s76543210, vload8(0, rightGrey + b).s76543210);
         const ushort16 differing =
             (ushort16)(convert_ushort8(popcount(first ^ bits)), convert_ushort8(popcount(second ^ bits)));
         costs = differing + BrightnessCost(other, (uchar16)(brightness));
@@ -422,13 +424,13 @@ HELPER uchar16 PixelCosts(__global const ulong* census, __global const uchar* gr
 }
 
 // Rows a and b woven lane by lane: the low halves into a, the high ones into b.
-#define WEAVE(a, b)                                                                                         \
-    {                                                                                                       \
-        const uchar16 low = (uchar16)(a.s0, b.s0, a.s1, b.s1, a.s2, b.s2, a.s3, b.s3, a.s4, b.s4, a.s5,     \
-                                      b.s5, a.s6, b.s6, a.s7, b.s7);                                        \
-        b = (uchar16)(a.s8, b.s8, a.s9, b.s9, a.sa, b.sa, a.sb, b.sb, a.sc, b.sc, a.sd, b.sd, a.se, b.se,     \
-                      a.sf, b.sf);                                                                          \
-        a = low;                                                                                            \
+#define WEAVE(a, b)                                                                               \
+    {                                                                                             \
+        const uchar16 low = (uchar16)(a.s0, b.s0, a.s1, b.s1, a.s2, b.s2, a.s3, b.s3, a.s4, b.s4, \
+                                      a.s5, b.s5, a.s6, b.s6, a.s7, b.s7);                        \
+        b = (uchar16)(a.s8, b.s8, a.s9, b.s9, a.sa, b.sa, a.sb, b.sb, a.sc, b.sc, a.sd, b.sd, a.se, \
+                      b.se, a.sf, b.sf);                                                          \
+        a = low;                                                                                  \
     }
 
 // Rows of 16 into columns. Weaving row j with row j + 8 into rows 2j and 2j + 1 turns
@@ -578,8 +580,9 @@ HELPER void Step(Path* path, __global const uchar* cost, __global const short2* 
         same = (ushort16)(PreviousRun(padded, path->window, w.x), PreviousRun(padded, path->window, w.y));
         lower = (ushort16)(PreviousOne(padded, path->window, w.x - 1), same.s0, same.s12, same.s3456,
                            PreviousOne(padded, path->window, w.y - 1), same.s8, same.s9a, same.sbcde);
-        higher = (ushort16)(same.s1, same.s23, same.s4567, PreviousOne(padded, path->window, w.x + HALF_WINDOW),
-                            same.s9, same.sab, same.scdef, PreviousOne(padded, path->window, w.y + HALF_WINDOW));
+        higher = (ushort16)(same.s1, same.s23, same.s4567,
+                            PreviousOne(padded, path->window, w.x + HALF_WINDOW), same.s9, same.sab,
+                            same.scdef, PreviousOne(padded, path->window, w.y + HALF_WINDOW));
     }
 
     const int largeStep =
@@ -848,7 +851,8 @@ __kernel void SmoothDisparity(__global const float* input, __global const uchar*
     // A grey g is within SMOOTH_GREY_LIMIT of the pixel's where g - darkest, unsigned, is
     // within twice that: one comparison, where abs of a vector of ints goes two lanes at a
     // time on some processors.
-    const uint16 darkest = convert_uint16(LoadUchar16(grey + y * width, x, width)) - (uint16)(SMOOTH_GREY_LIMIT);
+    const uint16 darkest =
+        convert_uint16(LoadUchar16(grey + y * width, x, width)) - (uint16)(SMOOTH_GREY_LIMIT);
     float16 sum = 0.0f;
     float16 count = 0.0f;
     for (int dy = -SMOOTH_RADIUS; dy <= SMOOTH_RADIUS; ++dy) {
