@@ -608,10 +608,9 @@ HELPER float BestLeft(ushort16 sum, short2 w)
     const bool inside = best % HALF_WINDOW != 0 && best % HALF_WINDOW != HALF_WINDOW - 1;
     float offset = 0.0f;
     if (best > 0 && best < CANDIDATES - 1 && (inside || oneRun)) {
-        // Bounded anyway: a compiler may read these before it tests best.
-        const float below = s[max(best - 1, 0)];
+        const float below = s[best - 1];
         const float centre = s[best];
-        const float above = s[min(best + 1, CANDIDATES - 1)];
+        const float above = s[best + 1];
         const float curvature = below - 2.0f * centre + above;
         offset = curvature > 0.0f ? (below - above) / (2.0f * curvature) : 0.0f;
     }
