@@ -102,11 +102,6 @@
 #if SMALL_STEP_PENALTY >= LARGE_STEP_PENALTY || OUT_OF_RANGE_COST + LARGE_STEP_PENALTY >= FAR_COST || 4 * FAR_COST >= 65536
 #error "the penalties do not fit the 16-bit sums"
 #endif
-// The four paths' sum of a candidate stays within 4 x (OUT_OF_RANGE_COST +
-// LARGE_STEP_PENALTY), which leaves 4 bits of 16 for the candidate's lane.
-#if 4 * (OUT_OF_RANGE_COST + LARGE_STEP_PENALTY) * CANDIDATES >= 65536
-#error "the sums leave no room for the lane in the search for the best"
-#endif
 
 // Helpers are always inlined: a 16-wide vector passed to a function that is not takes
 // a calling convention of its own on processors without 512-bit vectors, and the
@@ -599,9 +594,8 @@ HELPER void Step(Path* path, __global const uchar* cost, __global const short2* 
 // it and its neighbours where both are candidates too.
 HELPER float BestLeft(ushort16 sum, short2 w)
 {
-    // The lane below each sum: one search for the lowest finds the lowest sum's first lane.
     const ushort16 lanes = (ushort16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const int best = LowestOf((sum << (ushort16)(4)) | lanes) & (CANDIDATES - 1);
+    const int best = LowestOf(select((ushort16)(CANDIDATES), lanes, sum == (ushort16)(LowestOf(sum))));
     ushort s[CANDIDATES];
     *(ushort16_any*)s = sum;
     const bool oneRun = w.y == w.x + HALF_WINDOW;
