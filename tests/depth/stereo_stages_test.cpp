@@ -383,8 +383,8 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              const size_t costPixels = static_cast<size_t>(width * kHeight);
              std::vector<uint8_t> costGrey(2 * costPixels);
              for (uint8_t& g : costGrey) g = static_cast<uint8_t>(uniform(0, 255));
-             std::vector<uint64_t> census(2 * costPixels);
-             for (uint64_t& c : census)
+             std::vector<uint64_t> costCensus(2 * costPixels);
+             for (uint64_t& c : costCensus)
                  c = (static_cast<uint64_t>(random()) << 16 ^ random()) & ((1ull << 48) - 1);
              std::vector<Window> costWindows(costPixels);
              for (int y = 0; y < kHeight; ++y) {
@@ -404,7 +404,7 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              const cl::Buffer cost(device_->clContext, CL_MEM_READ_WRITE, costPixels * kStereoCandidates);
              // A range below the windows' end: the candidates beyond it cost the most.
              const int range = kRange - 5;
-             Launch("MatchingCost", Blocks(width), kHeight, Upload(census), Upload(costGrey),
+             Launch("MatchingCost", Blocks(width), kHeight, Upload(costCensus), Upload(costGrey),
                     Upload(costWindows), cost, width, kHeight, range);
              const std::vector<uint8_t> device = Download<uint8_t>(cost, costPixels * kStereoCandidates);
              int wrong = 0;
@@ -414,7 +414,7 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
                      for (int k = 0; k < kStereoCandidates; ++k) {
                          const int d = Candidate(costWindows[p], k);
                          wrong += device[p * kStereoCandidates + static_cast<size_t>(k)] !=
-                                  CostTwin(census, costGrey, width, kHeight, x, y, d, range);
+                                  CostTwin(costCensus, costGrey, width, kHeight, x, y, d, range);
                      }
                  }
              }
