@@ -277,7 +277,7 @@ bool StereoMatcher::MatchLevel(int level) {
     ok = ok &&
          Check(SetArgs(matchingCost_.kernel, lv.clCensus, lv.clGrey, clWindow_, clCost_, w, h, maxDisparity),
                "MatchingCost arguments") &&
-         RunPixels(matchingCost_, w, h);
+         RunBlocks(matchingCost_, w, h);
 
     // Columns first: the device code picks the best candidates during the rows.
     for (const int rows : {0, 1}) {

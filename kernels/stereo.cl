@@ -132,6 +132,7 @@ typedef ushort8 __attribute__((aligned(2))) ushort8_any;
 typedef ushort16 __attribute__((aligned(2))) ushort16_any;
 typedef short16 __attribute__((aligned(2))) short16_any;
 typedef uint8 __attribute__((aligned(4))) uint8_any;
+typedef uint16 __attribute__((aligned(4))) uint16_any;
 typedef float16 __attribute__((aligned(4))) float16_any;
 typedef ulong16 __attribute__((aligned(8))) ulong16_any;
 
@@ -273,16 +274,16 @@ __kernel void HalveGrey(__global const uchar* input, __global uchar* output, int
 // ---------------------------------------------------------------------------------
 // Census transform: one bit per pixel of the 7 x 7 neighbourhood but the centre, set
 // where that pixel is darker than the centre. Borders repeat the edge pixels.
-__kernel void Census(__global const uchar* grey, __global ulong* census, int width, int height)
+
+// The bits of the block at x of row y. With `inside`, the caller has made sure that
+// every row's pixels x - 3 to x + 18 lie inside the picture, and the loads need no test.
+HELPER ulong16 CensusBits(__global const uchar* grey, int x, int y, int width, int height, bool inside)
 {
-    const int x = get_global_id(0) * BLOCK;
-    const int y = get_global_id(1);
-    if (x >= width || y >= 2 * height) {
-        return;
-    }
     const uchar16 centre = LoadUchar16(grey + y * width, x, width);
-    uint16 high = 0;  // the first 32 bits
-    uint16 low = 0;   // the other 16
+    // The bits gather a byte at a time, at an eighth of the width of the 64-bit lanes
+    // they end in; the first neighbour in reading order ends in the highest bit.
+    ulong16 bits = 0;
+    uchar16 byte = 0;
     int n = 0;
 #pragma unroll
     for (int dy = -3; dy <= 3; ++dy) {
@@ -290,17 +291,30 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 #pragma unroll
         for (int dx = -3; dx <= 3; ++dx) {
             if (dx != 0 || dy != 0) {
-                const uint16 darker = convert_uint16(LoadUchar16(row, x + dx, width) < centre) & 1u;
-                if (n < 32) {
-                    high = (high << 1) | darker;
-                } else {
-                    low = (low << 1) | darker;
+                const uchar16 other =
+                    inside ? *(__global const uchar16_any*)(row + x + dx) : LoadUchar16(row, x + dx, width);
+                // Through uint: Oclgrind takes the mask of a comparison of uchars wrongly.
+                const uchar16 darker = convert_uchar16(convert_uint16(other < centre) & 1u);
+                byte = (byte << (uchar16)(1)) | darker;
+                if (++n % 8 == 0) {
+                    bits = (bits << (ulong16)(8)) | convert_ulong16(byte);
+                    byte = 0;
                 }
-                ++n;
             }
         }
     }
-    const ulong16 bits = (convert_ulong16(high) << 16) | convert_ulong16(low);
+    return bits;
+}
+
+__kernel void Census(__global const uchar* grey, __global ulong* census, int width, int height)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= 2 * height) {
+        return;
+    }
+    const ulong16 bits = x >= 3 && x + BLOCK + 3 <= width ? CensusBits(grey, x, y, width, height, true)
+                                                          : CensusBits(grey, x, y, width, height, false);
     __global ulong* out = census + y * width;
     if (x + BLOCK <= width) {
         *(__global ulong16_any*)(out + x) = bits;
@@ -459,19 +473,24 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
 }
 
 // ---------------------------------------------------------------------------------
-// Matching cost of each candidate of each left pixel.
-__kernel void MatchingCost(__global const ulong* census, __global const uchar* grey, __global const short2* window,
-                           __global uchar* cost, int width, int height, int maxDisparity)
+// Matching cost of each candidate of each left pixel; a work-item takes a block of 16
+// pixels of a row.
+
+// The brightness part of 16 costs. The difference as the larger less the smaller: abs
+// of a vector goes a few lanes at a time on some processors.
+HELPER ushort16 BrightnessCost(uchar16 a, uchar16 b)
 {
-    const int x = get_global_id(0);
-    const int y = get_global_id(1);
-    if (x >= width || y >= height) {
-        return;
-    }
+    const ushort16 difference = convert_ushort16(max(a, b) - min(a, b));
+    return min(difference, (ushort16)(BRIGHTNESS_LIMIT)) / (ushort16)(BRIGHTNESS_DIVISOR);
+}
+
+// The costs of left pixel (x, y), whose candidates are w.
+HELPER uchar16 PixelCosts(__global const ulong* census, __global const uchar* grey, short2 w, int x, int y,
+                          int width, int height, int maxDisparity)
+{
     const int p = y * width + x;
     const ulong bits = census[p];
     const short brightness = grey[p];
-    const short2 w = window[p];
     __global const ulong* rightCensus = census + (height + y) * width;
     __global const uchar* rightGrey = grey + (height + y) * width;
     ushort16 costs;
@@ -481,12 +500,11 @@ __kernel void MatchingCost(__global const ulong* census, __global const uchar* g
         const int b = x - w.y - (HALF_WINDOW - 1);
         const ulong8 first = vload8(0, rightCensus + a).s76543210;
         const ulong8 second = vload8(0, rightCensus + b).s76543210;
-        const short16 other = convert_short16((uchar16)(vload8(0, rightGrey + a).s76543210,
-                                                         vload8(0, rightGrey + b).s76543210));
+        const uchar16 other =
+            (uchar16)(vload8(0, rightGrey + a).s76543210, vload8(0, rightGrey + b).s76543210);
         const ushort16 differing =
             (ushort16)(convert_ushort8(popcount(first ^ bits)), convert_ushort8(popcount(second ^ bits)));
-        const ushort16 brightnessDifference = convert_ushort16(abs(other - (short16)(brightness)));
-        costs = differing + min(brightnessDifference, (ushort16)(BRIGHTNESS_LIMIT)) / (ushort16)(BRIGHTNESS_DIVISOR);
+        costs = differing + BrightnessCost(other, (uchar16)(brightness));
     } else {
         ushort c[CANDIDATES];
         for (int k = 0; k < CANDIDATES; ++k) {
@@ -500,7 +518,81 @@ __kernel void MatchingCost(__global const ulong* census, __global const uchar* g
     const short16 d = (short16)((short8)(w.x), (short8)(w.y)) + (short16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
     costs = select(min(costs, (ushort16)(OUT_OF_RANGE_COST - 1)), (ushort16)(OUT_OF_RANGE_COST),
                    d > (short16)(maxDisparity));
-    *(__global uchar16_any*)(cost + p * CANDIDATES) = convert_uchar16(costs);
+    return convert_uchar16(costs);
+}
+
+// Rows a and b woven lane by lane: the low halves into a, the high ones into b.
+#define WEAVE(a, b)                                                                               \
+    {                                                                                             \
+        const uchar16 low = (uchar16)(a.s0, b.s0, a.s1, b.s1, a.s2, b.s2, a.s3, b.s3, a.s4, b.s4, \
+                                      a.s5, b.s5, a.s6, b.s6, a.s7, b.s7);                        \
+        b = (uchar16)(a.s8, b.s8, a.s9, b.s9, a.sa, b.sa, a.sb, b.sb, a.sc, b.sc, a.sd, b.sd, a.se, \
+                      b.se, a.sf, b.sf);                                                          \
+        a = low;                                                                                  \
+    }
+
+// Rows of 16 into columns. Weaving row j with row j + 8 into rows 2j and 2j + 1 turns
+// an element's place, row and column as 8 bits, by one bit; four times swaps them.
+HELPER void Transpose16(uchar16* m)
+{
+#pragma unroll
+    for (int round = 0; round < 4; ++round) {
+        uchar16 t[BLOCK];
+#pragma unroll
+        for (int j = 0; j < BLOCK / 2; ++j) {
+            uchar16 a = m[j];
+            uchar16 b = m[j + BLOCK / 2];
+            WEAVE(a, b);
+            t[2 * j] = a;
+            t[2 * j + 1] = b;
+        }
+#pragma unroll
+        for (int j = 0; j < BLOCK; ++j) {
+            m[j] = t[j];
+        }
+    }
+}
+
+__kernel void MatchingCost(__global const ulong* census, __global const uchar* grey, __global const short2* window,
+                           __global uchar* cost, int width, int height, int maxDisparity)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= height) {
+        return;
+    }
+    const int p = y * width + x;
+    __global uchar16_any* out = (__global uchar16_any*)(cost + p * CANDIDATES);
+    const short2 w = window[p];
+    // The common case: the block is whole, its pixels share their candidates, and every
+    // match lies inside the right view. Then a candidate's matches of the 16 pixels are
+    // 16 neighbouring right pixels, and the costs come a candidate at a time, 16 wide.
+    if (x + BLOCK <= width && x - w.y - (HALF_WINDOW - 1) >= 0 &&
+        all(*(__global const uint16_any*)(window + p) == (uint16)(as_uint(w)))) {
+        const ulong16 bits = *(__global const ulong16_any*)(census + p);
+        const uchar16 brightness = *(__global const uchar16_any*)(grey + p);
+        __global const ulong* rightCensus = census + (height + y) * width + x;
+        __global const uchar* rightGrey = grey + (height + y) * width + x;
+        uchar16 m[CANDIDATES];
+#pragma unroll
+        for (int k = 0; k < CANDIDATES; ++k) {
+            const int d = CandidateDisparity(w, k);
+            const ushort16 costs =
+                convert_ushort16(popcount(bits ^ *(__global const ulong16_any*)(rightCensus - d))) +
+                BrightnessCost(*(__global const uchar16_any*)(rightGrey - d), brightness);
+            m[k] = convert_uchar16(d > maxDisparity ? (ushort16)(OUT_OF_RANGE_COST)
+                                                    : min(costs, (ushort16)(OUT_OF_RANGE_COST - 1)));
+        }
+        Transpose16(m);
+#pragma unroll
+        for (int i = 0; i < BLOCK; ++i) {
+            out[i] = m[i];
+        }
+        return;
+    }
+    for (int i = 0; i < BLOCK && x + i < width; ++i) {
+        out[i] = PixelCosts(census, grey, window[p + i], x + i, y, width, height, maxDisparity);
+    }
 }
 
 // ---------------------------------------------------------------------------------
@@ -521,22 +613,25 @@ HELPER ushort LowestOf(ushort16 v)
     return a.s0;
 }
 
-// The disparities of the candidates of window w, lane by lane.
-HELPER int16 CandidateDisparities(short2 w)
+// The path costs of the pixel before, whose candidates were `window`, held as
+// FAR_COST x 8, the first run, FAR_COST x 8, the second run, FAR_COST x 8: a run can be
+// looked up by how far it lies from another without a shuffle by lane, which processors
+// without one do element by element.
+#define PADDED_PREVIOUS (5 * HALF_WINDOW)
+
+// The costs at disparities start + 0..7; FAR_COST where the pixel before had no such
+// candidate.
+HELPER ushort8 PreviousRun(const ushort* padded, short2 window, int start)
 {
-    return (int16)((int8)(w.x), (int8)(w.y)) + (int16)(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+    return min(vload8(0, padded + HALF_WINDOW + clamp(start - window.x, -HALF_WINDOW, HALF_WINDOW)),
+               vload8(0, padded + 3 * HALF_WINDOW + clamp(start - window.y, -HALF_WINDOW, HALF_WINDOW)));
 }
 
-// The path costs of the pixel before, whose candidates were `window`, at disparities
-// d; FAR_COST where it had no such candidate.
-HELPER ushort16 PreviousAt(ushort16 previous, short2 window, int16 d)
+// The cost at disparity d, likewise.
+HELPER ushort PreviousOne(const ushort* padded, short2 window, int d)
 {
-    const int16 inFirst = d >= (int16)(window.x) && d < (int16)(window.x + HALF_WINDOW);
-    const int16 inSecond = d >= (int16)(window.y) && d < (int16)(window.y + HALF_WINDOW);
-    const int16 lane = select(select((int16)(-1), d - (int16)(window.y - HALF_WINDOW), inSecond),
-                              d - (int16)(window.x), inFirst);
-    const ushort16 taken = shuffle(previous, convert_ushort16(lane & (CANDIDATES - 1)));
-    return select((ushort16)(FAR_COST), taken, convert_short16(lane >= (int16)(0)));
+    return min(padded[HALF_WINDOW + clamp(d - window.x, -1, HALF_WINDOW)],
+               padded[3 * HALF_WINDOW + clamp(d - window.y, -1, HALF_WINDOW)]);
 }
 
 typedef struct {
@@ -571,10 +666,21 @@ HELPER void Step(Path* path, __global const uchar* cost, __global const short2* 
             higher.s7 = far;
         }
     } else {
-        const int16 d = CandidateDisparities(w);
-        same = PreviousAt(previous, path->window, d);
-        lower = PreviousAt(previous, path->window, d - (int16)(1));
-        higher = PreviousAt(previous, path->window, d + (int16)(1));
+        // Lane k's neighbours are lanes k - 1 and k + 1 of its own run; those beyond
+        // either end of a run are looked up one by one.
+        ushort padded[PADDED_PREVIOUS];
+        const ushort8 far = FAR_COST;
+        vstore8(far, 0, padded);
+        vstore8(previous.lo, 1, padded);
+        vstore8(far, 2, padded);
+        vstore8(previous.hi, 3, padded);
+        vstore8(far, 4, padded);
+        same = (ushort16)(PreviousRun(padded, path->window, w.x), PreviousRun(padded, path->window, w.y));
+        lower = (ushort16)(PreviousOne(padded, path->window, w.x - 1), same.s0, same.s12, same.s3456,
+                           PreviousOne(padded, path->window, w.y - 1), same.s8, same.s9a, same.sbcde);
+        higher = (ushort16)(same.s1, same.s23, same.s4567,
+                            PreviousOne(padded, path->window, w.x + HALF_WINDOW), same.s9, same.sab,
+                            same.scdef, PreviousOne(padded, path->window, w.y + HALF_WINDOW));
     }
 
     const int largeStep =
@@ -716,11 +822,13 @@ __kernel void AggregatePaths(__global const uchar* cost, __global const short2* 
 // ---------------------------------------------------------------------------------
 // Clean-up
 
-#define SORT2(a, b)                      \
-    {                                    \
-        const float16 low = fmin(a, b);  \
-        b = fmax(a, b);                  \
-        a = low;                         \
+// min and max, not fmin and fmax: no value here is NaN, and the NaN rules of fmin and
+// fmax cost processors a comparison and a blend each.
+#define SORT2(a, b)                     \
+    {                                   \
+        const float16 low = min(a, b);  \
+        b = max(a, b);                  \
+        a = low;                        \
     }
 
 // 3 x 3 median of both views; pixels without an estimate count as the largest values.
@@ -731,11 +839,16 @@ __kernel void Median3x3(__global const float* input, __global float* output, int
     if (x >= width || y >= 2 * height) {
         return;
     }
+    // Blocks away from the sides load without testing each load's bounds.
+    const bool inside = x >= 1 && x + BLOCK + 1 <= width;
     float16 v[9];
+#pragma unroll
     for (int j = 0; j < 3; ++j) {
         __global const float* row = input + StackedRow(y, j - 1, height) * width;
+#pragma unroll
         for (int i = 0; i < 3; ++i) {
-            const float16 d = LoadFloat16(row, x + i - 1, width);
+            const float16 d =
+                inside ? *(__global const float16_any*)(row + x + i - 1) : LoadFloat16(row, x + i - 1, width);
             v[3 * j + i] = select(d, (float16)(INFINITY), d < 0.0f);
         }
     }
@@ -839,12 +952,13 @@ __kernel void ResolveEdges(__global const float* input, __global const uchar* gr
         for (int dx = -EDGE_RADIUS; dx <= EDGE_RADIUS; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
             const int16 known = isfinite(d);
-            low = fmin(low, select((float16)(INFINITY), d, known));
-            high = fmax(high, select((float16)(-INFINITY), d, known));
+            low = min(low, select((float16)(INFINITY), d, known));
+            high = max(high, select((float16)(-INFINITY), d, known));
         }
     }
     const float16 middle = 0.5f * (low + high);
-    const int16 brightness = convert_int16(LoadUchar16(grey + y * width, x, width));
+    // Within the limit as in SmoothDisparity: one unsigned comparison.
+    const uint16 darkest = convert_uint16(LoadUchar16(grey + y * width, x, width)) - (uint16)(EDGE_GREY_LIMIT);
     float16 lowCount = 0.0f;
     float16 lowSum = 0.0f;
     float16 highCount = 0.0f;
@@ -853,8 +967,8 @@ __kernel void ResolveEdges(__global const float* input, __global const uchar* gr
         const int row = clamp(y + dy, 0, height - 1) * width;
         for (int dx = -EDGE_RADIUS; dx <= EDGE_RADIUS; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
-            const int16 g = convert_int16(LoadUchar16(grey + row, x + dx, width));
-            const int16 like = isfinite(d) && abs(g - brightness) <= (uint16)(EDGE_GREY_LIMIT);
+            const uint16 g = convert_uint16(LoadUchar16(grey + row, x + dx, width));
+            const int16 like = isfinite(d) && g - darkest <= (uint16)(2 * EDGE_GREY_LIMIT);
             const int16 lower = like && d <= middle;
             const int16 higher = like && d > middle;
             lowCount += select((float16)(0.0f), (float16)(1.0f), lower);
@@ -883,16 +997,20 @@ __kernel void SmoothDisparity(__global const float* input, __global const uchar*
         return;
     }
     const float16 centre = LoadFloat16(input + y * width, x, width);
-    const int16 brightness = convert_int16(LoadUchar16(grey + y * width, x, width));
+    // A grey g is within SMOOTH_GREY_LIMIT of the pixel's where g - darkest, unsigned, is
+    // within twice that: one comparison, where abs of a vector of ints goes two lanes at a
+    // time on some processors.
+    const uint16 darkest =
+        convert_uint16(LoadUchar16(grey + y * width, x, width)) - (uint16)(SMOOTH_GREY_LIMIT);
     float16 sum = 0.0f;
     float16 count = 0.0f;
     for (int dy = -SMOOTH_RADIUS; dy <= SMOOTH_RADIUS; ++dy) {
         const int row = clamp(y + dy, 0, height - 1) * width;
         for (int dx = -SMOOTH_RADIUS; dx <= SMOOTH_RADIUS; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
-            const int16 g = convert_int16(LoadUchar16(grey + row, x + dx, width));
-            const int16 near =
-                fabs(d - centre) <= (float16)(SMOOTH_TOLERANCE) && abs(g - brightness) <= (uint16)(SMOOTH_GREY_LIMIT);
+            const uint16 g = convert_uint16(LoadUchar16(grey + row, x + dx, width));
+            const int16 near = fabs(d - centre) <= (float16)(SMOOTH_TOLERANCE) &&
+                               g - darkest <= (uint16)(2 * SMOOTH_GREY_LIMIT);
             sum += select((float16)(0.0f), d, near);
             count += select((float16)(0.0f), (float16)(1.0f), near);
         }

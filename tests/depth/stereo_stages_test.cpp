@@ -403,9 +403,9 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
     const Stage stages[] = {
         {"Census",
          [&] {
-             const cl::Buffer census(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels * sizeof(cl_ulong));
-             Launch("Census", Blocks(kWidth), 2 * kHeight, greyBuffer, census, kWidth, kHeight);
-             const std::vector<uint64_t> device = Download<uint64_t>(census, 2 * pixels);
+             const cl::Buffer bits(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels * sizeof(cl_ulong));
+             Launch("Census", Blocks(kWidth), 2 * kHeight, greyBuffer, bits, kWidth, kHeight);
+             const std::vector<uint64_t> device = Download<uint64_t>(bits, 2 * pixels);
              int wrong = 0;
              for (int y = 0; y < 2 * kHeight; ++y) {
                  for (int x = 0; x < kWidth; ++x) {
@@ -471,20 +471,45 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
          }},
         {"MatchingCost",
          [&] {
-             const cl::Buffer cost(device_->clContext, CL_MEM_READ_WRITE, pixels * kStereoCandidates);
+             // Wider views than the others', so that whole blocks of 16 see every match
+             // inside the right view. Even rows give each block one window, as a device
+             // path takes blocks whose pixels share theirs; odd rows take the runs above.
+             constexpr int width = 2 * kWidth - 13;
+             const size_t costPixels = static_cast<size_t>(width * kHeight);
+             std::vector<uint8_t> costGrey(2 * costPixels);
+             for (uint8_t& g : costGrey) g = static_cast<uint8_t>(uniform(0, 255));
+             std::vector<uint64_t> costCensus(2 * costPixels);
+             for (uint64_t& c : costCensus)
+                 c = (static_cast<uint64_t>(random()) << 16 ^ random()) & ((1ull << 48) - 1);
+             std::vector<Window> costWindows(costPixels);
+             for (int y = 0; y < kHeight; ++y) {
+                 for (int x = 0; x < width; ++x) {
+                     const size_t p = static_cast<size_t>(y * width + x);
+                     if (y % 2 == 1) {
+                         costWindows[p] = windows[static_cast<size_t>(y * kWidth + x % kWidth)];
+                     } else if (x % kStereoBlock == 0) {
+                         const int first = uniform(0, kRange - 15);
+                         const int second = uniform(0, 1) ? first + 8 : uniform(first + 8, kRange - 7);
+                         costWindows[p] = {static_cast<int16_t>(first), static_cast<int16_t>(second)};
+                     } else {
+                         costWindows[p] = costWindows[p - 1];
+                     }
+                 }
+             }
+             const cl::Buffer cost(device_->clContext, CL_MEM_READ_WRITE, costPixels * kStereoCandidates);
              // A range below the windows' end: the candidates beyond it cost the most.
              const int range = kRange - 5;
-             Launch("MatchingCost", kWidth, kHeight, censusBuffer, greyBuffer, windowBuffer, cost, kWidth,
-                    kHeight, range);
-             const std::vector<uint8_t> device = Download<uint8_t>(cost, pixels * kStereoCandidates);
+             Launch("MatchingCost", Blocks(width), kHeight, Upload(costCensus), Upload(costGrey),
+                    Upload(costWindows), cost, width, kHeight, range);
+             const std::vector<uint8_t> device = Download<uint8_t>(cost, costPixels * kStereoCandidates);
              int wrong = 0;
              for (int y = 0; y < kHeight; ++y) {
-                 for (int x = 0; x < kWidth; ++x) {
-                     const size_t p = static_cast<size_t>(y * kWidth + x);
+                 for (int x = 0; x < width; ++x) {
+                     const size_t p = static_cast<size_t>(y * width + x);
                      for (int k = 0; k < kStereoCandidates; ++k) {
-                         const int d = Candidate(windows[p], k);
+                         const int d = Candidate(costWindows[p], k);
                          wrong += device[p * kStereoCandidates + static_cast<size_t>(k)] !=
-                                  CostTwin(census, grey, kWidth, kHeight, x, y, d, range);
+                                  CostTwin(costCensus, costGrey, width, kHeight, x, y, d, range);
                      }
                  }
              }
