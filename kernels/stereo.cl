@@ -956,6 +956,13 @@ __kernel void ResolveEdges(__global const float* input, __global const uchar* gr
             high = max(high, select((float16)(-INFINITY), d, known));
         }
     }
+    const float16 centre = LoadFloat16(input + y * width, x, width);
+    const int16 edge = isfinite(centre) && high - low > (float16)(EDGE_SPAN);
+    if (!any(edge)) {
+        // No edge near any pixel of the block, as on most of a picture.
+        StoreFloat16(centre, output + y * width, x, width);
+        return;
+    }
     const float16 middle = 0.5f * (low + high);
     // Within the limit as in SmoothDisparity: one unsigned comparison.
     const uint16 darkest = convert_uint16(LoadUchar16(grey + y * width, x, width)) - (uint16)(EDGE_GREY_LIMIT);
@@ -977,8 +984,6 @@ __kernel void ResolveEdges(__global const float* input, __global const uchar* gr
             highSum += select((float16)(0.0f), d, higher);
         }
     }
-    const float16 centre = LoadFloat16(input + y * width, x, width);
-    const int16 edge = isfinite(centre) && high - low > (float16)(EDGE_SPAN);
     const int16 ownLower = centre <= middle;
     float16 result = select(centre, highSum / highCount, edge && ownLower && highCount > lowCount);
     result = select(result, lowSum / lowCount, edge && centre > middle && lowCount > highCount);

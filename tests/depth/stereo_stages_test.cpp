@@ -583,12 +583,13 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
          }},
         {"ResolveEdges",
          [&] {
-             // Bands of 8 columns, within 2.75 or 10 of each other, so that windows hold
-             // edges of every size and some just under the span that counts; a tenth
-             // without an estimate.
+             // The first block and its reach flat (within 2), then bands of 8 columns within
+             // 2.75 or 10 of each other, so that windows hold edges of every size and some
+             // just over the span that counts; a tenth without an estimate.
              std::vector<float> map(pixels);
              for (size_t p = 0; p < pixels; ++p) {
-                 const int spread = p % static_cast<size_t>(kWidth) / 8 % 2 ? 40 : 11;
+                 const size_t x = p % static_cast<size_t>(kWidth);
+                 const int spread = x < 20 ? 8 : x / 8 % 2 ? 40 : 11;
                  map[p] = uniform(0, 9) == 0 ? INFINITY : static_cast<float>(uniform(0, spread)) / 4.0f;
              }
              const std::vector<uint8_t> left(grey.begin(),
