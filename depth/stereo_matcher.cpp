@@ -59,6 +59,11 @@ std::string FindStereoSource() {
     return std::string();
 }
 
+// The census search's step over a level's range 0 to maxDisparity.
+int SearchStep(int maxDisparity) {
+    return (maxDisparity + kStereoSearchDisparities) / kStereoSearchDisparities;
+}
+
 std::string MegaBytes(cl_ulong bytes) {
     return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
 }
@@ -292,7 +297,8 @@ bool StereoMatcher::MatchLevel(int level) {
     // For the next finer level's candidates.
     if (level > 0) {
         ok = ok &&
-             Check(SetArgs(bestCensusMatch_.kernel, lv.clCensus, clCensusBest_, w, h, maxDisparity),
+             Check(SetArgs(bestCensusMatch_.kernel, lv.clCensus, clCensusBest_, w, h, maxDisparity,
+                           cl_int{SearchStep(maxDisparity)}),
                    "BestCensusMatch arguments") &&
              RunBlocks(bestCensusMatch_, w, h);
     }

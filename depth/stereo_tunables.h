@@ -20,8 +20,9 @@ constexpr int kStereoLargeStepPenalty = 72;
 constexpr int kStereoEdgeSlope = 2;
 // Coarser pixels around the parent whose estimates set a pixel's candidates.
 constexpr int kStereoRangeRadius = 2;
-// The search of each level's whole range by census alone takes every n-th disparity.
-constexpr int kStereoSearchStep = 1;
+// The search of each level's whole range by census alone tries at most this many
+// disparities, in steps as wide as that takes.
+constexpr int kStereoSearchDisparities = 24;
 // The final mean: its reach in pixels, and the grey levels a neighbour may differ by.
 constexpr int kStereoSmoothRadius = 3;
 constexpr int kStereoSmoothGreyLimit = 32;
@@ -45,7 +46,6 @@ constexpr StereoTunable kStereoTunables[] = {
     {"LARGE_STEP_PENALTY", kStereoLargeStepPenalty},
     {"EDGE_SLOPE", kStereoEdgeSlope},
     {"RANGE_RADIUS", kStereoRangeRadius},
-    {"SEARCH_STEP", kStereoSearchStep},
     {"SMOOTH_RADIUS", kStereoSmoothRadius},
     {"SMOOTH_GREY_LIMIT", kStereoSmoothGreyLimit},
     {"EDGE_RADIUS", kStereoEdgeRadius},

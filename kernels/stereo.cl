@@ -65,10 +65,7 @@
 #ifndef RANGE_RADIUS
 #define RANGE_RADIUS 2
 #endif
-// The search over a level's whole range takes every SEARCH_STEP-th disparity.
-#ifndef SEARCH_STEP
-#define SEARCH_STEP 1
-#endif
+
 
 // A match is kept when the other view's disparity at its partner differs by at most this.
 #define CONSISTENCY_LIMIT 1.0f
@@ -107,9 +104,6 @@
 #endif
 #if MAX_DISPARITY < 1 || MAX_DISPARITY + CANDIDATES >= (1 << 15) || MAX_DISPARITY + CANDIDATES >= (1 << KEY_DISPARITY_BITS)
 #error "candidate windows are shorts and keys keep 16 bits of disparity"
-#endif
-#if SEARCH_STEP < 1
-#error "SEARCH_STEP must be 1 or more"
 #endif
 #if PATHS_PER_ITEM < 1 || PATHS_PER_ITEM > 8
 #error "PATHS_PER_ITEM must be 1 to 8"
@@ -329,12 +323,12 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 
 // ---------------------------------------------------------------------------------
 // The disparity of each left pixel, over the whole range of its level, in steps of
-// SEARCH_STEP, whose census matches best, summed over the pixel and its neighbours in
+// `step`, whose census matches best, summed over the pixel and its neighbours in
 // the row; the smallest among equals, none whose match falls left of the right view.
 // Noisy alone, but it sees what the coarser levels were too coarse to see; the next
 // finer level takes it among its candidates.
 __kernel void BestCensusMatch(__global const ulong* census, __global short* best, int width, int height,
-                              int maxDisparity)
+                              int maxDisparity, int step)
 {
     const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
@@ -349,7 +343,7 @@ __kernel void BestCensusMatch(__global const ulong* census, __global short* best
     const int16 xs = (int16)(x) + (int16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     int16 found = 0;
     int16 lowest = INT_MAX;
-    for (int d = 0; d <= min(maxDisparity, x + BLOCK - 1); d += SEARCH_STEP) {
+    for (int d = 0; d <= min(maxDisparity, x + BLOCK - 1); d += step) {
         // Each pixel's distance, then the row's neighbours' added by moving lanes.
         const int16 c = convert_int16(popcount(left ^ LoadUlong16(right, x - d, width)));
         const int before = popcount(leftBefore ^ right[clamp(x - 1 - d, 0, width - 1)]);

@@ -53,15 +53,16 @@ uint64_t CensusTwin(const std::vector<uint8_t>& grey, int width, int height, int
     return bits;
 }
 
-// The disparity to `range`, in steps, whose census distance summed over the pixel and
+// The disparity to `range`, in steps of `step`, whose census distance summed over the pixel and
 // its neighbours in the row (edges repeated) is lowest; the smallest among equals.
-int CensusBestTwin(const std::vector<uint64_t>& census, int width, int height, int x, int y, int range) {
+int CensusBestTwin(const std::vector<uint64_t>& census, int width, int height, int x, int y, int range,
+                   int step) {
     const auto at = [&](int view, int xx) {
         return census[static_cast<size_t>((view * height + y) * width + std::clamp(xx, 0, width - 1))];
     };
     int best = 0;
     int lowest = INT32_MAX;
-    for (int d = 0; d <= std::min(range, x); d += kStereoSearchStep) {
+    for (int d = 0; d <= std::min(range, x); d += step) {
         int sum = 0;
         for (int i = -1; i <= 1; ++i) sum += __builtin_popcountll(at(0, x + i) ^ at(1, x + i - d));
         if (sum < lowest) {
@@ -456,15 +457,18 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
         {"BestCensusMatch",
          [&] {
              const cl::Buffer best(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_short));
-             // A range below the build's, as a finer level searches.
+             // A range below the build's, as a finer level searches, in steps of 1 and 3.
              const int range = kRange - 9;
-             Launch("BestCensusMatch", Blocks(kWidth), kHeight, censusBuffer, best, kWidth, kHeight, range);
-             const std::vector<int16_t> device = Download<int16_t>(best, pixels);
              int wrong = 0;
-             for (int y = 0; y < kHeight; ++y) {
-                 for (int x = 0; x < kWidth; ++x) {
-                     wrong += device[static_cast<size_t>(y * kWidth + x)] !=
-                              CensusBestTwin(census, kWidth, kHeight, x, y, range);
+             for (const int step : {1, 3}) {
+                 Launch("BestCensusMatch", Blocks(kWidth), kHeight, censusBuffer, best, kWidth, kHeight, range,
+                        step);
+                 const std::vector<int16_t> device = Download<int16_t>(best, pixels);
+                 for (int y = 0; y < kHeight; ++y) {
+                     for (int x = 0; x < kWidth; ++x) {
+                         wrong += device[static_cast<size_t>(y * kWidth + x)] !=
+                                  CensusBestTwin(census, kWidth, kHeight, x, y, range, step);
+                     }
                  }
              }
              return wrong;
