@@ -134,53 +134,23 @@ typedef ulong16 __attribute__((aligned(8))) ulong16_any;
 // Blocks of 16 pixels. A block that reaches past the side of the picture reads the
 // edge pixels instead, and writes only what lies inside.
 
-HELPER uchar16 LoadUchar16(__global const uchar* row, int x, int width)
-{
-    if (x >= 0 && x + BLOCK <= width) {
-        return *(__global const uchar16_any*)(row + x);
+// LoadT16(row, x, width): the 16 values of `row` from x on.
+#define DEFINE_LOAD16(NAME, T)                                     \
+    HELPER T##16 NAME(__global const T* row, int x, int width)     \
+    {                                                              \
+        if (x >= 0 && x + BLOCK <= width) {                        \
+            return *(__global const T##16_any*)(row + x);          \
+        }                                                          \
+        T v[BLOCK];                                                \
+        for (int i = 0; i < BLOCK; ++i) {                          \
+            v[i] = row[clamp(x + i, 0, width - 1)];                \
+        }                                                          \
+        return *(T##16_any*)v;                                     \
     }
-    uchar v[BLOCK];
-    for (int i = 0; i < BLOCK; ++i) {
-        v[i] = row[clamp(x + i, 0, width - 1)];
-    }
-    return *(uchar16_any*)v;
-}
-
-HELPER float16 LoadFloat16(__global const float* row, int x, int width)
-{
-    if (x >= 0 && x + BLOCK <= width) {
-        return *(__global const float16_any*)(row + x);
-    }
-    float v[BLOCK];
-    for (int i = 0; i < BLOCK; ++i) {
-        v[i] = row[clamp(x + i, 0, width - 1)];
-    }
-    return *(float16_any*)v;
-}
-
-HELPER short16 LoadShort16(__global const short* row, int x, int width)
-{
-    if (x >= 0 && x + BLOCK <= width) {
-        return *(__global const short16_any*)(row + x);
-    }
-    short v[BLOCK];
-    for (int i = 0; i < BLOCK; ++i) {
-        v[i] = row[clamp(x + i, 0, width - 1)];
-    }
-    return *(short16_any*)v;
-}
-
-HELPER ulong16 LoadUlong16(__global const ulong* row, int x, int width)
-{
-    if (x >= 0 && x + BLOCK <= width) {
-        return *(__global const ulong16_any*)(row + x);
-    }
-    ulong v[BLOCK];
-    for (int i = 0; i < BLOCK; ++i) {
-        v[i] = row[clamp(x + i, 0, width - 1)];
-    }
-    return *(ulong16_any*)v;
-}
+DEFINE_LOAD16(LoadUchar16, uchar)
+DEFINE_LOAD16(LoadShort16, short)
+DEFINE_LOAD16(LoadFloat16, float)
+DEFINE_LOAD16(LoadUlong16, ulong)
 
 HELPER void StoreFloat16(float16 value, __global float* row, int x, int width)
 {

@@ -397,6 +397,25 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
     const cl::Buffer windowBuffer = Upload(windows);
     const cl::Buffer censusBuffer = Upload(census);
 
+    // A finished map of the left view through one of the last kernels, against its twin:
+    // INFINITY exactly, the rest to the sub-pixel tolerance.
+    using FinalTwin = float (*)(const std::vector<float>&, const std::vector<uint8_t>&, int, int, int, int);
+    const auto FinalStageMismatches = [&](const char* kernel, const std::vector<float>& map, FinalTwin twin) {
+        const std::vector<uint8_t> left(grey.begin(), grey.begin() + static_cast<std::ptrdiff_t>(pixels));
+        const cl::Buffer output(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_float));
+        Launch(kernel, Blocks(kWidth), kHeight, Upload(map), greyBuffer, output, kWidth, kHeight);
+        const std::vector<float> device = Download<float>(output, pixels);
+        int wrong = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const float expected = twin(map, left, kWidth, kHeight, x, y);
+                const float got = device[static_cast<size_t>(y * kWidth + x)];
+                wrong += std::isinf(expected) ? got != expected : !(std::fabs(got - expected) <= kSubPixelTolerance);
+            }
+        }
+        return wrong;
+    };
+
     struct Stage {
         const char* name;
         std::function<int()> mismatches;  // of the device's results with the twin's
@@ -596,21 +615,7 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
                  const int spread = x < 20 ? 8 : x / 8 % 2 ? 40 : 11;
                  map[p] = uniform(0, 9) == 0 ? INFINITY : static_cast<float>(uniform(0, spread)) / 4.0f;
              }
-             const std::vector<uint8_t> left(grey.begin(),
-                                             grey.begin() + static_cast<std::ptrdiff_t>(pixels));
-             const cl::Buffer input = Upload(map);
-             const cl::Buffer output(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_float));
-             Launch("ResolveEdges", Blocks(kWidth), kHeight, input, greyBuffer, output, kWidth, kHeight);
-             const std::vector<float> device = Download<float>(output, pixels);
-             int wrong = 0;
-             for (int y = 0; y < kHeight; ++y) {
-                 for (int x = 0; x < kWidth; ++x) {
-                     const float twin = EdgeTwin(map, left, kWidth, kHeight, x, y);
-                     const float got = device[static_cast<size_t>(y * kWidth + x)];
-                     wrong += std::isinf(twin) ? got != twin : !(std::fabs(got - twin) <= kSubPixelTolerance);
-                 }
-             }
-             return wrong;
+             return FinalStageMismatches("ResolveEdges", map, EdgeTwin);
          }},
         {"SmoothDisparity",
          [&] {
@@ -619,21 +624,7 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              std::vector<float> map(pixels);
              for (float& d : map)
                  d = uniform(0, 9) == 0 ? INFINITY : static_cast<float>(uniform(0, 16)) / 4.0f;
-             const std::vector<uint8_t> left(grey.begin(),
-                                             grey.begin() + static_cast<std::ptrdiff_t>(pixels));
-             const cl::Buffer input = Upload(map);
-             const cl::Buffer output(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_float));
-             Launch("SmoothDisparity", Blocks(kWidth), kHeight, input, greyBuffer, output, kWidth, kHeight);
-             const std::vector<float> device = Download<float>(output, pixels);
-             int wrong = 0;
-             for (int y = 0; y < kHeight; ++y) {
-                 for (int x = 0; x < kWidth; ++x) {
-                     const float twin = SmoothTwin(map, left, kWidth, kHeight, x, y);
-                     const float got = device[static_cast<size_t>(y * kWidth + x)];
-                     wrong += std::isinf(twin) ? got != twin : !(std::fabs(got - twin) <= kSubPixelTolerance);
-                 }
-             }
-             return wrong;
+             return FinalStageMismatches("SmoothDisparity", map, SmoothTwin);
          }},
         {"GreyFromBgr and HalveGrey",
          [&] {
