@@ -6,12 +6,12 @@
 #include <string>
 #include <system_error>
 
-#include "diagnostics/debug_print.h"
 #include "depth/disparity_output.h"
 #include "depth/disparity_scores.h"
 #include "depth/frame_outputs.h"
 #include "depth/truth_files.h"
 #include "depth/view_pair.h"
+#include "diagnostics/debug_print.h"
 #include "pipeline/frame_timing.h"
 #include "platform/platform.h"
 
@@ -62,7 +62,8 @@ bool RunDepthFrame(DepthState* pState) {
     ReadCounter(&cnt1);
 
     ViewPair pair;
-    const std::string unusable = pState->reader.Read(pState->options.sLeftFile, pState->options.sRightFile, &pair);
+    const std::string unusable =
+        pState->reader.Read(pState->options.sLeftFile, pState->options.sRightFile, &pair);
     if (!unusable.empty()) {
         return Fail(pState, "Waiting for a usable stereo pair: " + unusable);
     }

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "depth/depth_options.h"
-#include "depth/disparity_scores.h"
 #include "depth/depth_view.h"
+#include "depth/disparity_scores.h"
 #include "depth/stereo_matcher.h"
 #include "depth/view_pair.h"
 #include "pipeline/problem_latch.h"

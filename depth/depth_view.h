@@ -17,7 +17,8 @@ struct PlatformWindow;
 class DepthView {
 public:
     // Keeps the pair's views and a copy of the colour map. Nothing happens without a window.
-    void Show(PlatformWindow* hWindow, const ViewPair& pair, const DisparityResult& result, int iMaxDisparity);
+    void Show(PlatformWindow* hWindow, const ViewPair& pair, const DisparityResult& result,
+              int iMaxDisparity);
     // Draws what was last shown again when the window's size has changed since.
     void Refresh(PlatformWindow* hWindow);
 

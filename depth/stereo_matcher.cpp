@@ -112,8 +112,8 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
     bProfiling_ = (properties & CL_QUEUE_PROFILING_ENABLE) != 0;
 
     const std::string source = FindStereoSource();
-    if (source.empty() ||
-        !BuildProgramFromFile(clContext_, device.clDevice, source, &clProgram_, StereoBuildOptions(iMaxDisparity))) {
+    if (source.empty() || !BuildProgramFromFile(clContext_, device.clDevice, source, &clProgram_,
+                                                StereoBuildOptions(iMaxDisparity))) {
         return false;
     }
     const std::pair<Stage*, const char*> stages[] = {
@@ -176,7 +176,8 @@ std::string StereoMatcher::Refusal(int32_t iWidth, int32_t iHeight) const {
     const cl_ulong perPixel =
         2 * 3 + sizeof(cl_short2) + kStereoCandidates + largest / pixels + 2 * 2 * sizeof(cl_float) + 2 * 3;
     const cl_ulong perLevelPixel = 2 * (1 + sizeof(cl_ulong) + sizeof(cl_float));
-    const cl_ulong total = pixels * perPixel + pixels * perLevelPixel * 4 / 3 + (pixels / 4 + 1) * sizeof(cl_short);
+    const cl_ulong total =
+        pixels * perPixel + pixels * perLevelPixel * 4 / 3 + (pixels / 4 + 1) * sizeof(cl_short);
     if (largest > maxAllocBytes_) {
         return size + " pixels need a buffer of " + MegaBytes(largest) + ", above the device's largest of " +
                MegaBytes(maxAllocBytes_);
@@ -206,7 +207,8 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
     const size_t pixels = Pixels(iWidth, iHeight);
     create(&clBgr_, 2 * pixels * 3);
     // The second level's size at most: the finest level takes the search, not makes it.
-    create(&clCensusBest_, Pixels(PyramidLevelSize(iWidth, 1), PyramidLevelSize(iHeight, 1)) * sizeof(cl_short));
+    create(&clCensusBest_,
+           Pixels(PyramidLevelSize(iWidth, 1), PyramidLevelSize(iHeight, 1)) * sizeof(cl_short));
     create(&clWindow_, pixels * sizeof(cl_short2));
     create(&clCost_, pixels * kStereoCandidates);
     create(&clSums_, pixels * kStereoCandidates * sizeof(cl_ushort));

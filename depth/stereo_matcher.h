@@ -1,7 +1,7 @@
 #pragma once
 // Dense disparity on the OpenCL device. Builds "stereo.cl" from the working directory,
-// or else from the program's folder, once, sizes its device buffers for the pair it is given, and runs a whole match,
-// coarse to fine over the pyramid levels, per call.
+// or else from the program's folder, once, sizes its device buffers for the pair it is given, and runs a
+// whole match, coarse to fine over the pyramid levels, per call.
 
 #include <cstdint>
 #include <string>
@@ -96,8 +96,8 @@ private:
     cl_ulong maxAllocBytes_ = 0;
     cl_ulong globalMemoryBytes_ = 0;
 
-    Stage greyFromBgr_, halveGrey_, census_, bestCensusMatch_, chooseWindows_, matchingCost_, aggregatePaths_, median3x3_,
-        checkConsistency_, fillHoles_, resolveEdges_, smoothDisparity_, showDisparity_;
+    Stage greyFromBgr_, halveGrey_, census_, bestCensusMatch_, chooseWindows_, matchingCost_, aggregatePaths_,
+        median3x3_, checkConsistency_, fillHoles_, resolveEdges_, smoothDisparity_, showDisparity_;
 
     std::vector<Level> vLevels_;
     // Sized for level 0 and used by each level in turn.

@@ -318,7 +318,8 @@ __kernel void BestCensusMatch(__global const ulong* census, __global short* best
         const int16 c = convert_int16(popcount(left ^ LoadUlong16(right, x - d, width)));
         const int before = popcount(leftBefore ^ right[clamp(x - 1 - d, 0, width - 1)]);
         const int after = popcount(leftAfter ^ right[clamp(x + BLOCK - d, 0, width - 1)]);
-        const int16 sum = c + (int16)(before, c.s0123, c.s456789ab, c.scde) + (int16)(c.s1234, c.s56789abc, c.sdef, after);
+        const int16 sum =
+            c + (int16)(before, c.s0123, c.s456789ab, c.scde) + (int16)(c.s1234, c.s56789abc, c.sdef, after);
         const int16 better = sum < lowest && xs >= (int16)(d);
         found = select(found, (int16)(d), better);
         lowest = select(lowest, sum, better);
@@ -929,7 +930,8 @@ __kernel void ResolveEdges(__global const float* input, __global const uchar* gr
     }
     const float16 middle = 0.5f * (low + high);
     // Within the limit as in SmoothDisparity: one unsigned comparison.
-    const uint16 darkest = convert_uint16(LoadUchar16(grey + y * width, x, width)) - (uint16)(EDGE_GREY_LIMIT);
+    const uint16 darkest =
+        convert_uint16(LoadUchar16(grey + y * width, x, width)) - (uint16)(EDGE_GREY_LIMIT);
     float16 lowCount = 0.0f;
     float16 lowSum = 0.0f;
     float16 highCount = 0.0f;

@@ -28,7 +28,9 @@ TEST(ViewPairReader, AnUnchangedPairIsGivenAgainAndAChangedOneIsReadAnew) {
     TempDir dir;
     const fs::path left = dir.path() / "im2.bmp";
     const fs::path right = dir.path() / "im6.bmp";
-    const auto later = [](const fs::path& file) { fs::last_write_time(file, fs::last_write_time(file) + 2s); };
+    const auto later = [](const fs::path& file) {
+        fs::last_write_time(file, fs::last_write_time(file) + 2s);
+    };
     struct Step {
         const char* what;
         std::function<void()> change;
@@ -39,9 +41,19 @@ TEST(ViewPairReader, AnUnchangedPairIsGivenAgainAndAChangedOneIsReadAnew) {
         {"the first read", [&] { WriteTestPair(dir.path(), 40, 24); }, true, true},
         {"nothing changed", [] {}, false, true},
         {"only the time changed", [&] { later(right); }, true, true},
-        {"the right view rewritten", [&] { SaveTestBmp(right, MakeTestImage(40, 24, 3)); later(right); }, true, true},
+        {"the right view rewritten",
+         [&] {
+             SaveTestBmp(right, MakeTestImage(40, 24, 3));
+             later(right);
+         },
+         true, true},
         {"the left view cut short", [&] { fs::resize_file(left, 100); }, true, false},
-        {"the left view restored", [&] { SaveTestBmp(left, MakeTestImage(40, 24, 1)); later(left); }, true, true},
+        {"the left view restored",
+         [&] {
+             SaveTestBmp(left, MakeTestImage(40, 24, 1));
+             later(left);
+         },
+         true, true},
         {"a view grown", [&] { SaveTestBmp(left, MakeTestImage(41, 24, 1)); }, true, false},
     };
     ViewPairReader reader;
@@ -57,7 +69,8 @@ TEST(ViewPairReader, AnUnchangedPairIsGivenAgainAndAChangedOneIsReadAnew) {
         const size_t bytes = static_cast<size_t>(fresh.iWidth) * static_cast<size_t>(fresh.iHeight) * 3;
         ASSERT_EQ(pair.iWidth, fresh.iWidth) << step.what;
         EXPECT_TRUE(std::equal(pair.pLeft.get(), pair.pLeft.get() + bytes, fresh.pLeft.get())) << step.what;
-        EXPECT_TRUE(std::equal(pair.pRight.get(), pair.pRight.get() + bytes, fresh.pRight.get())) << step.what;
+        EXPECT_TRUE(std::equal(pair.pRight.get(), pair.pRight.get() + bytes, fresh.pRight.get()))
+            << step.what;
         EXPECT_EQ(pair.pRight != before.pRight, step.readAnew) << step.what;
         before = pair;
     }

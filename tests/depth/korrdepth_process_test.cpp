@@ -490,8 +490,8 @@ TEST_F(KorrDepthProcess, ASceneFolderGivesMiddleburyNamedResultsScoresDepthAndAP
     LayOutScene(folder() / "scene");
     ASSERT_EQ(Run({"--once", "scene", "--name", "mine", "--depth", "depth.pfm", "--ply", "cloud.ply"}), 0)
         << Stdout();
-    EXPECT_EQ(NamesBesides(folder(), {"scene", "stdout.txt", "stderr.txt", "disp0mine.pfm",
-                                      "timemine.txt", "depth.pfm", "cloud.ply"}),
+    EXPECT_EQ(NamesBesides(folder(), {"scene", "stdout.txt", "stderr.txt", "disp0mine.pfm", "timemine.txt",
+                                      "depth.pfm", "cloud.ply"}),
               std::vector<std::string>());
     const std::string out = Stdout();
     EXPECT_NE(out.find("Scores against scene/disp0GT.pfm, visible pixels from scene/mask0nocc.png:\n"
@@ -603,8 +603,8 @@ TEST_F(KorrDepthProcess, ASceneFolderThatCannotBeUsedIsOneLineAndWritesNothing) 
     for (const auto& [option, output, input] : {std::tuple{"--pfm", "good/disp0GT.pfm", "good/disp0GT.pfm"},
                                                 std::tuple{"--ply", "link.png", "good/im0.png"}}) {
         EXPECT_EQ(Run({"--once", "good", option, output}), 2) << option;
-        const std::string line = std::string("korrdepth: the output ") + output + " would replace the input " +
-                                 input + "; nothing was written\n";
+        const std::string line = std::string("korrdepth: the output ") + output +
+                                 " would replace the input " + input + "; nothing was written\n";
         EXPECT_EQ(Stderr().rfind(line, 0), 0u) << Stderr();
         EXPECT_EQ(Stdout().find("Successfull creation context"), std::string::npos) << Stdout();
     }

@@ -410,7 +410,8 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
             for (int x = 0; x < kWidth; ++x) {
                 const float expected = twin(map, left, kWidth, kHeight, x, y);
                 const float got = device[static_cast<size_t>(y * kWidth + x)];
-                wrong += std::isinf(expected) ? got != expected : !(std::fabs(got - expected) <= kSubPixelTolerance);
+                wrong += std::isinf(expected) ? got != expected
+                                              : !(std::fabs(got - expected) <= kSubPixelTolerance);
             }
         }
         return wrong;
@@ -463,8 +464,8 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              int wrong = 0;
              for (int y = 0; y < kHeight; ++y) {
                  for (int x = 0; x < kWidth; ++x) {
-                     const size_t parent = static_cast<size_t>(std::min(y / 2, coarseHeight - 1) * coarseWidth +
-                                                               std::min(x / 2, coarseWidth - 1));
+                     const size_t parent = static_cast<size_t>(
+                         std::min(y / 2, coarseHeight - 1) * coarseWidth + std::min(x / 2, coarseWidth - 1));
                      const Window twin =
                          WindowTwin(coarse, coarseWidth, coarseHeight, x, y, kRange, 2 * searched[parent]);
                      const Window got = device[static_cast<size_t>(y * kWidth + x)];
@@ -480,8 +481,8 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              const int range = kRange - 9;
              int wrong = 0;
              for (const int step : {1, 3}) {
-                 Launch("BestCensusMatch", Blocks(kWidth), kHeight, censusBuffer, best, kWidth, kHeight, range,
-                        step);
+                 Launch("BestCensusMatch", Blocks(kWidth), kHeight, censusBuffer, best, kWidth, kHeight,
+                        range, step);
                  const std::vector<int16_t> device = Download<int16_t>(best, pixels);
                  for (int y = 0; y < kHeight; ++y) {
                      for (int x = 0; x < kWidth; ++x) {
