@@ -101,8 +101,8 @@ std::string ProgressText(size_t done, size_t total, double seconds) {
     char text[160];
     std::snprintf(text, sizeof text, "[%s%s] %s/%s pairs, %.2f pairs/s, %.0f s left",
                   std::string(static_cast<size_t>(filled), '#').c_str(),
-                  std::string(static_cast<size_t>(kBarWidth - filled), '.').c_str(), std::to_string(done).c_str(),
-                  std::to_string(total).c_str(), rate, left);
+                  std::string(static_cast<size_t>(kBarWidth - filled), '.').c_str(),
+                  std::to_string(done).c_str(), std::to_string(total).c_str(), rate, left);
     return text;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// Dense disparity on the OpenCL device. Builds "stereo.cl" from the working directory,
-// or else from the program's folder, once, sizes its device buffers for the pair it is given, and runs a
-// whole match, coarse to fine over the pyramid levels, per call.
+// Dense disparity on the OpenCL device. Builds "stereo.cl" once, from the working
+// directory or else from the program's folder, sizes its device buffers for the pair
+// it is given, and runs a whole match, coarse to fine over the pyramid levels, per call.
 
 #include <cstdint>
 #include <string>
@@ -101,7 +101,9 @@ private:
 
     std::vector<Level> vLevels_;
     // Sized for level 0 and used by each level in turn.
-    cl::Buffer clBgr_, clCensusBest_, clWindow_, clCost_, clSums_, clSelected_, clMedian_;
+    cl::Buffer clBgr_, clWindow_, clCost_, clSums_, clSelected_, clMedian_;
+    // A level's best census matches, for the next finer level: level 1's size.
+    cl::Buffer clCensusBest_;
     cl::Buffer clGreyPicture_, clColourPicture_;
 
     std::vector<Launch> vLaunches_;

@@ -152,18 +152,23 @@ DEFINE_LOAD16(LoadShort16, short)
 DEFINE_LOAD16(LoadFloat16, float)
 DEFINE_LOAD16(LoadUlong16, ulong)
 
-HELPER void StoreFloat16(float16 value, __global float* row, int x, int width)
-{
-    if (x + BLOCK <= width) {
-        *(__global float16_any*)(row + x) = value;
-        return;
+// StoreT16(value, row, x, width): the 16 values into `row` from x on, those inside.
+#define DEFINE_STORE16(NAME, T)                                         \
+    HELPER void NAME(T##16 value, __global T* row, int x, int width)    \
+    {                                                                   \
+        if (x + BLOCK <= width) {                                       \
+            *(__global T##16_any*)(row + x) = value;                    \
+            return;                                                     \
+        }                                                               \
+        T v[BLOCK];                                                     \
+        *(T##16_any*)v = value;                                         \
+        for (int i = 0; i < BLOCK && x + i < width; ++i) {              \
+            row[x + i] = v[i];                                          \
+        }                                                               \
     }
-    float v[BLOCK];
-    *(float16_any*)v = value;
-    for (int i = 0; i < BLOCK && x + i < width; ++i) {
-        row[x + i] = v[i];
-    }
-}
+DEFINE_STORE16(StoreShort16, short)
+DEFINE_STORE16(StoreFloat16, float)
+DEFINE_STORE16(StoreUlong16, ulong)
 
 // Row y of a stack of two views of `height` rows, y + dy kept within y's own view.
 HELPER int StackedRow(int y, int dy, int height)
@@ -279,16 +284,7 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
     }
     const ulong16 bits = x >= 3 && x + BLOCK + 3 <= width ? CensusBits(grey, x, y, width, height, true)
                                                           : CensusBits(grey, x, y, width, height, false);
-    __global ulong* out = census + y * width;
-    if (x + BLOCK <= width) {
-        *(__global ulong16_any*)(out + x) = bits;
-    } else {
-        ulong v[BLOCK];
-        *(ulong16_any*)v = bits;
-        for (int i = 0; i < BLOCK && x + i < width; ++i) {
-            out[x + i] = v[i];
-        }
-    }
+    StoreUlong16(bits, census + y * width, x, width);
 }
 
 // ---------------------------------------------------------------------------------
@@ -324,17 +320,7 @@ __kernel void BestCensusMatch(__global const ulong* census, __global short* best
         found = select(found, (int16)(d), better);
         lowest = select(lowest, sum, better);
     }
-    const short16 value = convert_short16(found);
-    __global short* out = best + y * width;
-    if (x + BLOCK <= width) {
-        *(__global short16_any*)(out + x) = value;
-        return;
-    }
-    short v[BLOCK];
-    *(short16_any*)v = value;
-    for (int i = 0; i < BLOCK && x + i < width; ++i) {
-        out[x + i] = v[i];
-    }
+    StoreShort16(convert_short16(found), best + y * width, x, width);
 }
 
 // ---------------------------------------------------------------------------------
