@@ -191,6 +191,12 @@ std::string KindOfFile(const std::string& file, FileKind* pKind) {
     return std::string();
 }
 
+// A header may declare a picture of no pixels, which nothing can use.
+std::string NoPixels(const std::string& file, int32_t iWidth, int32_t iHeight) {
+    if (iWidth > 0 && iHeight > 0) return std::string();
+    return file + " holds no pixels: it is " + std::to_string(iWidth) + " x " + std::to_string(iHeight);
+}
+
 }  // namespace
 
 std::string ReadSampleImage(const std::string& file, SampleImage* pImage, const SampleSizeCheck& sizeCheck) {
@@ -213,6 +219,7 @@ std::string ReadSampleImage(const std::string& file, SampleImage* pImage, const 
             problem = ReadWithStb(file, kind, sizeCheck, &image);
             break;
     }
+    if (problem.empty()) problem = NoPixels(file, image.iWidth, image.iHeight);
     if (problem.empty()) *pImage = std::move(image);
     return problem;
 }
@@ -224,6 +231,7 @@ std::string ReadBgr8Image(const std::string& file, const SampleSizeCheck& sizeCh
     Bgr8Image bgr;
     if (kind == FileKind::Bmp) {
         problem = ReadBmpBgr8(file, sizeCheck, &bgr);
+        if (problem.empty()) problem = NoPixels(file, bgr.iWidth, bgr.iHeight);
     } else {
         SampleImage image;
         problem = ReadSampleImage(file, &image, sizeCheck);

@@ -247,6 +247,8 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
          " is incomplete: it holds " + std::to_string(ppmBytes.size() - 1) + " of " +
              std::to_string(ppmBytes.size()) + " bytes"},
         {"text.png", Bytes{'h', 'i', '\n'}, " is not a PNG, JPEG, BMP or binary PPM/PGM file"},
+        {"zero.pgm", Bytes{'P', '5', '\t', '0', '0', '0', '\t', '2', '2', '2', '\t', '5', '\t'},
+         " holds no pixels: it is 0 x 222"},
         {"empty.png", Bytes{}, " is empty"},
     };
     for (const Case& c : cases) {
