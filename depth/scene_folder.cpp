@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "depth/stereo_matcher.h"
+#include "imageio/sample_image.h"
 
 namespace fs = std::filesystem;
 
@@ -13,6 +14,25 @@ std::string RangeProblem(int iMaxDisparity, const std::string& source) {
            ", but the matcher searches " + std::to_string(kMinMaxDisparity) + " to " +
            std::to_string(kMaxMaxDisparity) + "; give --max-disparity to search less";
 }
+
+namespace {
+
+// The view's width from its header, its pixels left undecoded; 0 where there is none,
+// which the frames then report.
+int32_t ViewWidth(const std::string& file) {
+    int32_t width = 0;
+    Bgr8Image unused;
+    ReadBgr8Image(
+        file,
+        [&width](int32_t iWidth, int32_t) {
+            width = iWidth;
+            return std::string("only the size is wanted");
+        },
+        &unused);
+    return width;
+}
+
+}  // namespace
 
 std::string ApplySceneFolder(DepthOptions* pOptions) {
     const fs::path dir = fs::u8path(pOptions->sSceneDir);
@@ -30,9 +50,16 @@ std::string ApplySceneFolder(DepthOptions* pOptions) {
     const std::string problem = ReadCalibration(calibFile, &calibration);
     if (!problem.empty()) return problem;
     if (!pOptions->bMaxDisparityGiven) {
+        // ndisp only bounds the range, and some datasets set it beyond the views' width:
+        // no match lies farther than the view is wide.
+        std::string source = calibFile + ": ndisp " + std::to_string(calibration.iDisparityCount);
         pOptions->iMaxDisparity = calibration.iDisparityCount - 1;
-        const std::string range = RangeProblem(
-            pOptions->iMaxDisparity, calibFile + ": ndisp " + std::to_string(calibration.iDisparityCount));
+        const int32_t width = ViewWidth(pOptions->sLeftFile);
+        if (width > 1 && pOptions->iMaxDisparity >= width) {
+            pOptions->iMaxDisparity = width - 1;
+            source += " in views " + std::to_string(width) + " pixels wide";
+        }
+        const std::string range = RangeProblem(pOptions->iMaxDisparity, source);
         if (!range.empty()) return range;
     }
     if (!pOptions->camera) pOptions->camera = calibration.camera;

@@ -9,6 +9,8 @@
 
 #include "depth/calibration.h"
 #include "depth/disparity_scores.h"
+#include "depth/scene_folder.h"
+#include "depth/stereo_matcher.h"
 #include "depth/truth_files.h"
 #include "depth/view_pair.h"
 #include "imageio/image_files.h"
@@ -125,6 +127,49 @@ TEST(Calibration, GoodFilesGiveTheCameraAndMalformedKeysAreNamed) {
             << c.text << "\n gave: " << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
         EXPECT_EQ(untouched.iDisparityCount, -7) << c.text;
+    }
+}
+
+// ndisp bounds the range from above; past the views' width it asks for matches that
+// cannot be, and the range stops at the width.
+TEST(SceneFolder, TheRangeIsNdispLessOneWithinTheViewsWidth) {
+    struct Case {
+        int32_t width;
+        int ndisp;
+        int given;  // --max-disparity, 0 for none
+        int range;  // 0 where the folder is refused
+        std::string message;
+    };
+    const Case cases[] = {
+        {40, 16, 0, 15, ""},
+        {40, 41, 0, 39, ""},
+        {40, 9999, 0, 39, ""},
+        {40, 9999, 20, 20, ""},
+        {kMaxMaxDisparity + 2, 9999, 0, 0,
+         ": ndisp 9999 in views " + std::to_string(kMaxMaxDisparity + 2) +
+             " pixels wide asks for disparities up to " + std::to_string(kMaxMaxDisparity + 1) + ", but"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::vector<uint16_t> grey(static_cast<size_t>(c.width) * 16, 30000);
+        for (const char* view : {"im0.png", "im1.png"}) {
+            ASSERT_EQ(WritePngGrey16(dir.file(view), grey.data(), c.width, 16), "");
+        }
+        const std::string calib =
+            "cam0=[10 0 5; 0 10 4; 0 0 1]\ndoffs=0\nbaseline=100\nndisp=" + std::to_string(c.ndisp) + "\n";
+        WriteFileBytes(dir.file("calib.txt"), {calib.begin(), calib.end()});
+        DepthOptions options;
+        options.sSceneDir = dir.path().string();
+        options.bMaxDisparityGiven = c.given != 0;
+        options.iMaxDisparity = c.given;
+        const std::string message = ApplySceneFolder(&options);
+        const std::string what = std::to_string(c.width) + " px, ndisp " + std::to_string(c.ndisp);
+        if (c.range == 0) {
+            EXPECT_NE(message.find(c.message), std::string::npos) << what << " gave: " << message;
+        } else {
+            EXPECT_EQ(message, "") << what;
+            EXPECT_EQ(options.iMaxDisparity, c.range) << what;
+        }
     }
 }
 

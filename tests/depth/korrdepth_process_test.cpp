@@ -565,9 +565,20 @@ TEST_F(KorrDepthProcess, ASceneFolderThatCannotBeUsedIsOneLineAndWritesNothing) 
         {"a malformed baseline", calibWith(cam0 + "doffs=1\nbaseline=12O\nndisp=64\n"),
          "/calib.txt: baseline must be a positive number of millimetres, not '12O'\n"},
         {"no ndisp", calibWith(cam0 + "doffs=1\nbaseline=120\n"), "/calib.txt: ndisp is missing\n"},
-        {"a range beyond the matcher", calibWith(cam0 + "doffs=1\nbaseline=120\nndisp=9999\n"),
-         "/calib.txt: ndisp 9999 asks for disparities up to 9998, but the matcher searches 1 to " +
-             std::to_string(kMaxMaxDisparity) + "; give --max-disparity to search less\n"},
+        {"a range beyond the matcher",
+         [&](const fs::path& d) {
+             // ndisp stops at the views' width: these are wider than the matcher searches.
+             const int32_t width = kMaxMaxDisparity + 2;
+             const std::vector<uint16_t> grey(static_cast<size_t>(width) * 16, 30000);
+             for (const char* view : {"im0.png", "im1.png"}) {
+                 ASSERT_EQ(WritePngGrey16((d / view).string(), grey.data(), width, 16), "");
+             }
+             calibWith(cam0 + "doffs=1\nbaseline=120\nndisp=9999\n")(d);
+         },
+         "/calib.txt: ndisp 9999 in views " + std::to_string(kMaxMaxDisparity + 2) +
+             " pixels wide asks for disparities up to " + std::to_string(kMaxMaxDisparity + 1) +
+             ", but the matcher searches 1 to " + std::to_string(kMaxMaxDisparity) +
+             "; give --max-disparity to search less\n"},
         {"a truth of another size",
          [](const fs::path& d) {
              const float value = 1.0f;
