@@ -8,6 +8,11 @@
 constexpr int kStereoCandidates = 16;   // per pixel and level: two runs of 8
 constexpr int kStereoBlock = 16;        // pixels of a row that one work-item takes in vectors
 constexpr int kStereoPathsPerItem = 4;  // paths that one work-item of the aggregation walks
+// The census compares a pixel with those up to this far to each side and above and
+// below it: a window wider than high, as disparities run along the rows.
+constexpr int kStereoCensusReachX = 3;
+constexpr int kStereoCensusReachY = 2;
+constexpr int kStereoCensusBits = (2 * kStereoCensusReachX + 1) * (2 * kStereoCensusReachY + 1) - 1;
 // Matching cost: census bits that differ plus the brightness difference up to the
 // limit, divided by the divisor. A small share: the census copes with views whose
 // exposure differs, the brightness only breaks the census's ties.
@@ -40,6 +45,8 @@ constexpr StereoTunable kStereoTunables[] = {
     {"CANDIDATES", kStereoCandidates},
     {"BLOCK", kStereoBlock},
     {"PATHS_PER_ITEM", kStereoPathsPerItem},
+    {"CENSUS_REACH_X", kStereoCensusReachX},
+    {"CENSUS_REACH_Y", kStereoCensusReachY},
     {"BRIGHTNESS_LIMIT", kStereoBrightnessLimit},
     {"BRIGHTNESS_DIVISOR", kStereoBrightnessDivisor},
     {"SMALL_STEP_PENALTY", kStereoSmallStepPenalty},

@@ -35,6 +35,16 @@
 #define PATHS_PER_ITEM 4
 #endif
 
+// The census window: the pixels up to CENSUS_REACH_X to each side and CENSUS_REACH_Y
+// above and below, the centre but compared with them.
+#ifndef CENSUS_REACH_X
+#define CENSUS_REACH_X 3
+#endif
+#ifndef CENSUS_REACH_Y
+#define CENSUS_REACH_Y 2
+#endif
+#define CENSUS_BITS ((2 * CENSUS_REACH_X + 1) * (2 * CENSUS_REACH_Y + 1) - 1)
+
 // Matching cost: census bits that differ, plus the brightness difference up to
 // BRIGHTNESS_LIMIT divided by BRIGHTNESS_DIVISOR.
 #ifndef BRIGHTNESS_LIMIT
@@ -104,6 +114,9 @@
 #endif
 #if MAX_DISPARITY < 1 || MAX_DISPARITY + CANDIDATES >= (1 << 15) || MAX_DISPARITY + CANDIDATES >= (1 << KEY_DISPARITY_BITS)
 #error "candidate windows are shorts and keys keep 16 bits of disparity"
+#endif
+#if CENSUS_REACH_X < 1 || CENSUS_REACH_Y < 1 || CENSUS_BITS > 64
+#error "a pixel's census bits fill at most one 64-bit word"
 #endif
 #if PATHS_PER_ITEM < 1 || PATHS_PER_ITEM > 8
 #error "PATHS_PER_ITEM must be 1 to 8"
@@ -241,24 +254,25 @@ __kernel void HalveGrey(__global const uchar* input, __global uchar* output, int
 }
 
 // ---------------------------------------------------------------------------------
-// Census transform: one bit per pixel of the 7 x 7 neighbourhood but the centre, set
-// where that pixel is darker than the centre. Borders repeat the edge pixels.
+// Census transform: one bit per pixel of the census window but the centre, set where
+// that pixel is darker than the centre. Borders repeat the edge pixels.
 
 // The bits of the block at x of row y. With `inside`, the caller has made sure that
-// every row's pixels x - 3 to x + 18 lie inside the picture, and the loads need no test.
+// every row's pixels x - CENSUS_REACH_X to x + BLOCK - 1 + CENSUS_REACH_X lie inside the
+// picture, and the loads need no test.
 HELPER ulong16 CensusBits(__global const uchar* grey, int x, int y, int width, int height, bool inside)
 {
     const uchar16 centre = LoadUchar16(grey + y * width, x, width);
     // The bits gather a byte at a time, at an eighth of the width of the 64-bit lanes
-    // they end in; the first neighbour in reading order ends in the highest bit.
+    // they end in; the first neighbour in reading order ends in bit CENSUS_BITS - 1.
     ulong16 bits = 0;
     uchar16 byte = 0;
     int n = 0;
 #pragma unroll
-    for (int dy = -3; dy <= 3; ++dy) {
+    for (int dy = -CENSUS_REACH_Y; dy <= CENSUS_REACH_Y; ++dy) {
         __global const uchar* row = grey + StackedRow(y, dy, height) * width;
 #pragma unroll
-        for (int dx = -3; dx <= 3; ++dx) {
+        for (int dx = -CENSUS_REACH_X; dx <= CENSUS_REACH_X; ++dx) {
             if (dx != 0 || dy != 0) {
                 const uchar16 other =
                     inside ? *(__global const uchar16_any*)(row + x + dx) : LoadUchar16(row, x + dx, width);
@@ -272,6 +286,9 @@ HELPER ulong16 CensusBits(__global const uchar* grey, int x, int y, int width, i
             }
         }
     }
+    if (CENSUS_BITS % 8 != 0) {
+        bits = (bits << (ulong16)(CENSUS_BITS % 8)) | convert_ulong16(byte);
+    }
     return bits;
 }
 
@@ -282,8 +299,9 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
     if (x >= width || y >= 2 * height) {
         return;
     }
-    const ulong16 bits = x >= 3 && x + BLOCK + 3 <= width ? CensusBits(grey, x, y, width, height, true)
-                                                          : CensusBits(grey, x, y, width, height, false);
+    const ulong16 bits = x >= CENSUS_REACH_X && x + BLOCK + CENSUS_REACH_X <= width
+                             ? CensusBits(grey, x, y, width, height, true)
+                             : CensusBits(grey, x, y, width, height, false);
     StoreUlong16(bits, census + y * width, x, width);
 }
 

@@ -37,13 +37,17 @@ int Candidate(Window w, int k) {
 
 // --- the twins ---
 
-// Bit 47 is the first neighbour in reading order, bit 0 the last; set where darker.
+static_assert(kStereoCensusBits < 64, "kCensusMask takes fewer census bits than 64");
+constexpr uint64_t kCensusMask = (uint64_t{1} << kStereoCensusBits) - 1;
+
+// Bit kStereoCensusBits - 1 is the first neighbour in reading order, bit 0 the last;
+// set where darker.
 uint64_t CensusTwin(const std::vector<uint8_t>& grey, int width, int height, int x, int y) {
     const int top = y >= height ? height : 0;
     const uint8_t centre = grey[static_cast<size_t>(y * width + x)];
     uint64_t bits = 0;
-    for (int dy = -3; dy <= 3; ++dy) {
-        for (int dx = -3; dx <= 3; ++dx) {
+    for (int dy = -kStereoCensusReachY; dy <= kStereoCensusReachY; ++dy) {
+        for (int dx = -kStereoCensusReachX; dx <= kStereoCensusReachX; ++dx) {
             if (dx == 0 && dy == 0) continue;
             const int yy = std::clamp(y + dy, top, top + height - 1);
             const int xx = std::clamp(x + dx, 0, width - 1);
@@ -362,12 +366,14 @@ TEST_F(StereoStagesTest, CensusBitsOfAKnownPatch) {
     const cl::Buffer census(device_->clContext, CL_MEM_READ_WRITE, grey.size() * sizeof(cl_ulong));
     Launch("Census", Blocks(size), 2 * size, greyBuffer, census, size, size);
     const std::vector<uint64_t> bits = Download<uint64_t>(census, grey.size());
-    // The darker pixel is the 25th neighbour in reading order: bit 47 - 24.
-    EXPECT_EQ(bits[8 * size + 8], uint64_t{1} << 23);
+    // The darker pixel follows the centre in reading order, after the rows above and the
+    // pixels to the left.
+    const int before = kStereoCensusReachY * (2 * kStereoCensusReachX + 1) + kStereoCensusReachX;
+    EXPECT_EQ(bits[8 * size + 8], uint64_t{1} << (kStereoCensusBits - 1 - before));
     // Seen from (9, 8), whose neighbours are as bright or brighter, nothing is darker.
     EXPECT_EQ(bits[8 * size + 9], 0u);
-    // From the bright pixel, every neighbour is darker: all 48 bits.
-    EXPECT_EQ(bits[9 * size + 8], (uint64_t{1} << 48) - 1);
+    // From the bright pixel, every neighbour is darker: every bit.
+    EXPECT_EQ(bits[9 * size + 8], kCensusMask);
 }
 
 TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
@@ -392,7 +398,7 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
         }
     }
     std::vector<uint64_t> census(2 * pixels);
-    for (uint64_t& c : census) c = (static_cast<uint64_t>(random()) << 16 ^ random()) & ((1ull << 48) - 1);
+    for (uint64_t& c : census) c = (static_cast<uint64_t>(random()) << 16 ^ random()) & kCensusMask;
     const cl::Buffer greyBuffer = Upload(grey);
     const cl::Buffer windowBuffer = Upload(windows);
     const cl::Buffer censusBuffer = Upload(census);
@@ -504,7 +510,7 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              for (uint8_t& g : costGrey) g = static_cast<uint8_t>(uniform(0, 255));
              std::vector<uint64_t> costCensus(2 * costPixels);
              for (uint64_t& c : costCensus)
-                 c = (static_cast<uint64_t>(random()) << 16 ^ random()) & ((1ull << 48) - 1);
+                 c = (static_cast<uint64_t>(random()) << 16 ^ random()) & kCensusMask;
              std::vector<Window> costWindows(costPixels);
              for (int y = 0; y < kHeight; ++y) {
                  for (int x = 0; x < width; ++x) {
