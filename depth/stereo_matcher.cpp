@@ -279,7 +279,7 @@ bool StereoMatcher::MatchLevel(int level) {
              Check(SetArgs(chooseWindows_.kernel, coarse.clDisparity, coarse.iWidth, coarse.iHeight,
                            clCensusBest_, clWindow_, w, h, maxDisparity),
                    "ChooseWindows arguments") &&
-             RunBlocks(chooseWindows_, w, h);
+             RunBlocks(chooseWindows_, w, (h + 1) / 2);
     }
     ok = ok &&
          Check(SetArgs(matchingCost_.kernel, lv.clCensus, lv.clGrey, clWindow_, clCost_, w, h, maxDisparity),

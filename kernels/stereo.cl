@@ -376,13 +376,14 @@ HELPER void CoarseRange(__global const float* coarse, int coarseWidth, int coars
 // the parent saw keeps its own: one run where they lie close, two where they do not.
 // A parent without an estimate takes the smallest and the largest near it. Where both
 // fit one run of 8, the other 8 go around twice the parent's best census match
-// (`censusBest`, of the coarser level), unless that lies in the run already.
+// (`censusBest`, of the coarser level), unless that lies in the run already. Rows 2k
+// and 2k + 1 share their parents, so a work-item takes a block of both.
 __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int coarseHeight,
                             __global const short* censusBest, __global short2* window, int width, int height,
                             int maxDisparity)
 {
     const int x = get_global_id(0) * BLOCK;
-    const int y = get_global_id(1);
+    const int y = 2 * (int)get_global_id(1);
     if (x >= width || y >= height) {
         return;
     }
@@ -427,16 +428,18 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
                                   a.s4, b.s4, a.s5, b.s5, a.s6, b.s6, a.s7, b.s7);
     const short16 pairsHigh = (short16)(a.s8, b.s8, a.s9, b.s9, a.sa, b.sa, a.sb, b.sb,
                                    a.sc, b.sc, a.sd, b.sd, a.se, b.se, a.sf, b.sf);
-    __global short* out = (__global short*)(window + y * width + x);
-    if (x + BLOCK <= width) {
-        *(__global short16_any*)out = pairsLow;
-        *(__global short16_any*)(out + 16) = pairsHigh;
-    } else {
-        short v[2 * BLOCK];
-        *(short16_any*)v = pairsLow;
-        *(short16_any*)(v + 16) = pairsHigh;
-        for (int i = 0; i < 2 * (width - x); ++i) {
-            out[i] = v[i];
+    for (int row = y; row < min(y + 2, height); ++row) {
+        __global short* out = (__global short*)(window + row * width + x);
+        if (x + BLOCK <= width) {
+            *(__global short16_any*)out = pairsLow;
+            *(__global short16_any*)(out + 16) = pairsHigh;
+        } else {
+            short v[2 * BLOCK];
+            *(short16_any*)v = pairsLow;
+            *(short16_any*)(v + 16) = pairsHigh;
+            for (int i = 0; i < 2 * (width - x); ++i) {
+                out[i] = v[i];
+            }
         }
     }
 }

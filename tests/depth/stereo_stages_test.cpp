@@ -464,8 +464,8 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              const cl::Buffer coarseBuffer = Upload(coarse);
              const cl::Buffer searchedBuffer = Upload(searched);
              const cl::Buffer window(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_short2));
-             Launch("ChooseWindows", Blocks(kWidth), kHeight, coarseBuffer, coarseWidth, coarseHeight,
-                    searchedBuffer, window, kWidth, kHeight, kRange);
+             Launch("ChooseWindows", Blocks(kWidth), (kHeight + 1) / 2, coarseBuffer, coarseWidth,
+                    coarseHeight, searchedBuffer, window, kWidth, kHeight, kRange);
              const std::vector<Window> device = Download<Window>(window, pixels);
              int wrong = 0;
              for (int y = 0; y < kHeight; ++y) {
