@@ -16,6 +16,7 @@
 #include "imageio/image_files.h"
 #include "imageio/pfm_file.h"
 #include "imageio/sample_image.h"
+#include "tests/support/disparity_truth.h"
 #include "tests/support/frame_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -151,10 +152,7 @@ TEST(SceneFolder, TheRangeIsNdispLessOneWithinTheViewsWidth) {
     };
     for (const Case& c : cases) {
         TempDir dir;
-        const std::vector<uint16_t> grey(static_cast<size_t>(c.width) * 16, 30000);
-        for (const char* view : {"im0.png", "im1.png"}) {
-            ASSERT_EQ(WritePngGrey16(dir.file(view), grey.data(), c.width, 16), "");
-        }
+        ASSERT_EQ(WriteFlatSceneViews(dir.path(), c.width), "");
         const std::string calib =
             "cam0=[10 0 5; 0 10 4; 0 0 1]\ndoffs=0\nbaseline=100\nndisp=" + std::to_string(c.ndisp) + "\n";
         WriteFileBytes(dir.file("calib.txt"), {calib.begin(), calib.end()});

@@ -568,11 +568,7 @@ TEST_F(KorrDepthProcess, ASceneFolderThatCannotBeUsedIsOneLineAndWritesNothing) 
         {"a range beyond the matcher",
          [&](const fs::path& d) {
              // ndisp stops at the views' width: these are wider than the matcher searches.
-             const int32_t width = kMaxMaxDisparity + 2;
-             const std::vector<uint16_t> grey(static_cast<size_t>(width) * 16, 30000);
-             for (const char* view : {"im0.png", "im1.png"}) {
-                 ASSERT_EQ(WritePngGrey16((d / view).string(), grey.data(), width, 16), "");
-             }
+             ASSERT_EQ(WriteFlatSceneViews(d, kMaxMaxDisparity + 2), "");
              calibWith(cam0 + "doffs=1\nbaseline=120\nndisp=9999\n")(d);
          },
          "/calib.txt: ndisp 9999 in views " + std::to_string(kMaxMaxDisparity + 2) +

@@ -9,6 +9,7 @@
 #include "depth/truth_files.h"
 #include "imageio/image_files.h"
 #include "imageio/pfm_file.h"
+#include "imageio/sample_image.h"
 #include "tests/imageio/png_reference.h"
 #include "tests/support/test_data.h"
 #include "tools/sample_scene.h"
@@ -183,4 +184,13 @@ double BadPixelPercent(const DisparityMap& truth, const std::vector<float>& esti
 
 DisparityMap SampleTruth(const StereoSample& sample) {
     return DisparityMap{sample.width, sample.height, {sample.disparity.begin(), sample.disparity.end()}};
+}
+
+std::string WriteFlatSceneViews(const std::filesystem::path& folder, int32_t iWidth) {
+    const std::vector<uint16_t> grey(static_cast<size_t>(iWidth) * 16, 30000);
+    for (const char* view : {"im0.png", "im1.png"}) {
+        const std::string problem = WritePngGrey16((folder / view).string(), grey.data(), iWidth, 16);
+        if (!problem.empty()) return problem;
+    }
+    return std::string();
 }
