@@ -78,6 +78,11 @@ bool RunDepthFrame(DepthState* pState) {
             return Fail(pState, "Cannot score against the truth: " + untrue);
         }
     }
+    // The range or the device cannot take it: a pair like any other that cannot be used.
+    const std::string refused = pState->matcher.Refusal(pair.iWidth, pair.iHeight);
+    if (!refused.empty()) {
+        return Fail(pState, "Waiting for a usable stereo pair: " + refused);
+    }
     DisparityResult& result = pState->result;
     const auto matchStart = std::chrono::steady_clock::now();
     if (!pState->matcher.Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, &result,

@@ -72,6 +72,8 @@ PairOutcome RunPair(const KittiFolder& folder, const std::string& name, StereoMa
         }
         if (!outcome.sProblem.empty()) return outcome;
     }
+    outcome.sProblem = pMatcher->Refusal(pair.iWidth, pair.iHeight);
+    if (!outcome.sProblem.empty()) return outcome;
     const auto start = std::chrono::steady_clock::now();
     if (!pMatcher->Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, pResult, false)) {
         outcome.sProblem = "matching failed on the device: " + pMatcher->LastError();

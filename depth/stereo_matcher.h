@@ -53,6 +53,10 @@ public:
     // the gaps between them. 0 unless the queue profiles.
     double LastKernelSpanMilliseconds() const;
 
+    // Empty when views of this size fit the range and the device; otherwise why not, in
+    // one line. Match refuses such a pair too, before anything is allocated.
+    std::string Refusal(int32_t iWidth, int32_t iHeight) const;
+
     int MaxDisparity() const { return iMaxDisparity_; }
     const std::string& LastError() const { return sLastError_; }
 
@@ -75,8 +79,6 @@ private:
         size_t maxGroup = 1;  // work-items of a work-group, as the device allows for this kernel
     };
 
-    // Empty when the views fit the range and the device; otherwise why not.
-    std::string Refusal(int32_t iWidth, int32_t iHeight) const;
     bool Resize(int32_t iWidth, int32_t iHeight);
     bool MatchLevel(int level);
     // `items` work-items along a row, in work-groups of up to `group` of them, for
