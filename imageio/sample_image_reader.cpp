@@ -197,12 +197,10 @@ std::string NoPixels(const std::string& file, int32_t iWidth, int32_t iHeight) {
     return file + " holds no pixels: it is " + std::to_string(iWidth) + " x " + std::to_string(iHeight);
 }
 
-}  // namespace
-
-std::string ReadSampleImage(const std::string& file, SampleImage* pImage, const SampleSizeCheck& sizeCheck) {
-    FileKind kind = FileKind::Unknown;
-    std::string problem = KindOfFile(file, &kind);
-    if (!problem.empty()) return problem;
+// A file of the kind its first bytes told.
+std::string ReadSampleImageOfKind(const std::string& file, FileKind kind, const SampleSizeCheck& sizeCheck,
+                                  SampleImage* pImage) {
+    std::string problem;
     SampleImage image;
     switch (kind) {
         case FileKind::Empty:
@@ -224,6 +222,14 @@ std::string ReadSampleImage(const std::string& file, SampleImage* pImage, const 
     return problem;
 }
 
+}  // namespace
+
+std::string ReadSampleImage(const std::string& file, SampleImage* pImage, const SampleSizeCheck& sizeCheck) {
+    FileKind kind = FileKind::Unknown;
+    const std::string problem = KindOfFile(file, &kind);
+    return problem.empty() ? ReadSampleImageOfKind(file, kind, sizeCheck, pImage) : problem;
+}
+
 std::string ReadBgr8Image(const std::string& file, const SampleSizeCheck& sizeCheck, Bgr8Image* pImage) {
     FileKind kind = FileKind::Unknown;
     std::string problem = KindOfFile(file, &kind);
@@ -234,7 +240,7 @@ std::string ReadBgr8Image(const std::string& file, const SampleSizeCheck& sizeCh
         if (problem.empty()) problem = NoPixels(file, bgr.iWidth, bgr.iHeight);
     } else {
         SampleImage image;
-        problem = ReadSampleImage(file, &image, sizeCheck);
+        problem = ReadSampleImageOfKind(file, kind, sizeCheck, &image);
         if (problem.empty() && !ToBgr8(image, &bgr)) problem = Problem(file, ImageFileError::TooLarge);
     }
     if (problem.empty()) *pImage = std::move(bgr);
