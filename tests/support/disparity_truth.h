@@ -66,10 +66,10 @@ struct ScoredPair {
 // Empty, or why the pair cannot be had (the shared data missing among others).
 std::string LoadScoredPair(const std::string& name, ScoredPair* pPair);
 
-// Of the pixels whose truth is known, the share whose estimate is missing (not
-// finite) or more than `threshold` pixels off, as a percentage.
 // A scene folder's views im0.png and im1.png, flat grey, iWidth x 16 pixels: enough for
 // what reads only their size. Empty on success; otherwise why not.
 std::string WriteFlatSceneViews(const std::filesystem::path& folder, int32_t iWidth);
 
+// Of the pixels whose truth is known, the share whose estimate is missing (not
+// finite) or more than `threshold` pixels off, as a percentage.
 double BadPixelPercent(const DisparityMap& truth, const std::vector<float>& estimate, float threshold = 1.0f);
