@@ -175,7 +175,7 @@ std::string StereoMatcher::Refusal(int32_t iWidth, int32_t iHeight) const {
     const cl_ulong largest = pixels * kStereoCandidates * sizeof(cl_ushort);
     const cl_ulong perPixel =
         2 * 3 + sizeof(cl_short2) + kStereoCandidates + largest / pixels + 2 * 2 * sizeof(cl_float) + 2 * 3;
-    const cl_ulong perLevelPixel = 2 * (1 + sizeof(cl_ulong) + sizeof(cl_float));
+    const cl_ulong perLevelPixel = 2 * (1 + sizeof(cl_ulong)) + sizeof(cl_float);
     const cl_ulong total =
         pixels * perPixel + pixels * perLevelPixel * 4 / 3 + (pixels / 4 + 1) * sizeof(cl_short);
     if (largest > maxAllocBytes_) {
@@ -225,7 +225,7 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
         const size_t levelPixels = Pixels(lv.iWidth, lv.iHeight);
         create(&lv.clGrey, 2 * levelPixels);
         create(&lv.clCensus, 2 * levelPixels * sizeof(cl_ulong));
-        create(&lv.clDisparity, 2 * levelPixels * sizeof(cl_float));
+        create(&lv.clDisparity, levelPixels * sizeof(cl_float));
     }
     if (!Check(iStatus, "creating the device buffers")) {
         return false;
@@ -308,9 +308,9 @@ bool StereoMatcher::MatchLevel(int level) {
            RunBlocks(median3x3_, w, 2 * h) &&
            Check(SetArgs(checkConsistency_.kernel, clMedian_, clSelected_, w, h),
                  "CheckConsistency arguments") &&
-           RunPixels(checkConsistency_, w, 2 * h) &&
+           RunPixels(checkConsistency_, w, h) &&
            Check(SetArgs(fillHoles_.kernel, clSelected_, lv.clDisparity, w, h), "FillHoles arguments") &&
-           Run(fillHoles_, 2 * static_cast<size_t>(h), 1, kRowsPerGroup);
+           Run(fillHoles_, static_cast<size_t>(h), 1, kRowsPerGroup);
 }
 
 bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth,

@@ -67,7 +67,7 @@ private:
         int32_t iHeight = 0;
         cl::Buffer clGrey;
         cl::Buffer clCensus;
-        cl::Buffer clDisparity;  // the level's result, dense, guiding the next finer level
+        cl::Buffer clDisparity;  // the left view's result, dense, guiding the next finer level
     };
     struct Launch {
         const char* name;

@@ -835,28 +835,20 @@ __kernel void Median3x3(__global const float* input, __global float* output, int
     StoreFloat16(select(v[4], (float16)(NO_ESTIMATE), isinf(v[4])), output + y * width, x, width);
 }
 
-// The disparity at (x, y) of `view` (0 left, 1 right) where the other view's
-// disparity at its partner agrees; otherwise NO_ESTIMATE.
-HELPER float Checked(__global const float* disparity, int width, int height, int view, int x, int y)
-{
-    const float d = disparity[(view * height + y) * width + x];
-    const int partner = (int)floor((float)x + (view == 0 ? -d : d) + 0.5f);
-    if (d < 0.0f || partner < 0 || partner >= width) {
-        return NO_ESTIMATE;
-    }
-    const float e = disparity[((1 - view) * height + y) * width + partner];
-    return (e >= 0.0f && fabs(d - e) <= CONSISTENCY_LIMIT) ? d : NO_ESTIMATE;
-}
-
+// The left view's disparities where the right view's disparity at their partner
+// agrees, NO_ESTIMATE elsewhere. Only the left view's go on: the right view's serve
+// this check alone.
 __kernel void CheckConsistency(__global const float* disparity, __global float* checked, int width, int height)
 {
     const int x = get_global_id(0);
     const int y = get_global_id(1);
-    if (x >= width || y >= 2 * height) {
+    if (x >= width || y >= height) {
         return;
     }
-    const int view = y >= height ? 1 : 0;
-    checked[y * width + x] = Checked(disparity, width, height, view, x, y - view * height);
+    const float d = disparity[y * width + x];
+    const int partner = (int)floor((float)x - d + 0.5f);
+    const float e = d >= 0.0f && partner >= 0 ? disparity[(height + y) * width + partner] : NO_ESTIMATE;
+    checked[y * width + x] = e >= 0.0f && fabs(d - e) <= CONSISTENCY_LIMIT ? d : NO_ESTIMATE;
 }
 
 // The first estimate from p on in steps of `step`, at most `count` steps; INFINITY if none.
@@ -873,17 +865,17 @@ HELPER float NearestEstimate(__global const float* checked, int p, int step, int
 
 // A pixel that failed the check takes the lowest of the nearest estimates to its
 // left, its right and a little way up and down: the background, which is what an
-// occlusion hides. With none it stays without (INFINITY). One work-item per row, which
-// it sweeps right, noting the nearest estimate to the left, then back left.
+// occlusion hides. With none it stays without (INFINITY). One work-item per row of the
+// left view, which it sweeps right, noting the nearest estimate to the left, then back
+// left.
 __kernel void FillHoles(__global const float* checked, __global float* output, int width, int height)
 {
     const int y = get_global_id(0);
-    if (y >= 2 * height) {
+    if (y >= height) {
         return;
     }
-    const int row = y - (y >= height ? height : 0);
-    const int up = min(row, FILL_REACH_VERTICAL);
-    const int down = min(height - 1 - row, FILL_REACH_VERTICAL);
+    const int up = min(y, FILL_REACH_VERTICAL);
+    const int down = min(height - 1 - y, FILL_REACH_VERTICAL);
     __global const float* in = checked + y * width;
     __global float* out = output + y * width;
     float nearest = INFINITY;

@@ -207,21 +207,18 @@ float MedianTwin(const std::vector<float>& map, int width, int height, int x, in
 
 // A view's disparity where the other view's, at the partner it names, is within 1.
 float CheckedTwin(const std::vector<float>& map, int width, int height, int x, int y) {
-    const int view = y >= height ? 1 : 0;
     const float d = map[static_cast<size_t>(y * width + x)];
-    const int partner = static_cast<int>(std::floor(static_cast<float>(x) + (view == 0 ? -d : d) + 0.5f));
-    if (d < 0.0f || partner < 0 || partner >= width) return -1.0f;
-    const float e = map[static_cast<size_t>(((1 - view) * height + y - view * height) * width + partner)];
+    const int partner = static_cast<int>(std::floor(static_cast<float>(x) - d + 0.5f));
+    if (d < 0.0f || partner < 0) return -1.0f;
+    const float e = map[static_cast<size_t>((height + y) * width + partner)];
     return e >= 0.0f && std::fabs(d - e) <= 1.0f ? d : -1.0f;
 }
 
 // A pixel without an estimate takes the lowest of the nearest ones left, right, and up
-// to 12 rows up and down within its view; INFINITY with none.
+// to 12 rows up and down; INFINITY with none.
 float FilledTwin(const std::vector<float>& map, int width, int height, int x, int y) {
     const auto at = [&](int xx, int yy) { return map[static_cast<size_t>(yy * width + xx)]; };
     if (at(x, y) >= 0.0f) return at(x, y);
-    const int top = y >= height ? height : 0;
-    float best = INFINITY;
     const auto nearest = [&](int dx, int dy, int count) {
         for (int i = 1; i <= count; ++i) {
             const float d = at(x + i * dx, y + i * dy);
@@ -229,10 +226,8 @@ float FilledTwin(const std::vector<float>& map, int width, int height, int x, in
         }
         return INFINITY;
     };
-    best =
-        std::min({best, nearest(-1, 0, x), nearest(1, 0, width - 1 - x),
-                  nearest(0, -1, std::min(y - top, 12)), nearest(0, 1, std::min(top + height - 1 - y, 12))});
-    return best;
+    return std::min({nearest(-1, 0, x), nearest(1, 0, width - 1 - x), nearest(0, -1, std::min(y, 12)),
+                     nearest(0, 1, std::min(height - 1 - y, 12))});
 }
 
 // Where the estimates within the edge radius (edges repeated) span more than 2, the
@@ -690,10 +685,11 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
                  if (stage == 0)
                      Launch("Median3x3", Blocks(kWidth), 2 * kHeight, input, output, kWidth, kHeight);
                  if (stage == 1)
-                     Launch("CheckConsistency", kWidth, 2 * kHeight, input, output, kWidth, kHeight);
-                 if (stage == 2) Launch("FillHoles", 2 * kHeight, 1, input, output, kWidth, kHeight);
+                     Launch("CheckConsistency", kWidth, kHeight, input, output, kWidth, kHeight);
+                 if (stage == 2) Launch("FillHoles", kHeight, 1, input, output, kWidth, kHeight);
                  const std::vector<float> device = Download<float>(output, 2 * pixels);
-                 for (int y = 0; y < 2 * kHeight; ++y) {
+                 // The median takes both views; the check and the fill the left one.
+                 for (int y = 0; y < (stage == 0 ? 2 : 1) * kHeight; ++y) {
                      for (int x = 0; x < kWidth; ++x) {
                          wrong += device[static_cast<size_t>(y * kWidth + x)] !=
                                   twins[stage](map, kWidth, kHeight, x, y);
