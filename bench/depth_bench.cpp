@@ -2,10 +2,11 @@
 // work, the read-back and writing the grey BMP, on the cones pair and on generated
 // pairs up to 3000 x 2000 pixels. Beside it, the device time of each kernel in a frame,
 // from a queue that profiles, and, where OpenCV is built in, its semi-global matcher
-// doing the same whole frame.
+// doing the same whole frame, alone and in turn with korrdepth's.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -70,28 +71,44 @@ void CountKernelTimes(benchmark::State& state, const StereoBenchCase& benchCase,
     state.counters["kernel_span_ms"] = fastestSpan;
 }
 
-void BM_DepthFrame(benchmark::State& state, const StereoBenchCase& benchCase) {
+// Sets up korrdepth's frame and runs its first ones; false, the benchmark skipped with
+// the reason, where it cannot. `pPair` gets the pair's folder.
+bool ReadyDepthFrame(benchmark::State& state, const StereoBenchCase& benchCase, DepthState* pDepth,
+                     fs::path* pPair) {
     std::string reason = Refusal(benchCase);
-    const fs::path pair = reason.empty() ? StereoBenchPairFolder(benchCase, &reason) : fs::path();
+    if (reason.empty()) {
+        *pPair = StereoBenchPairFolder(benchCase, &reason);
+    }
     if (!reason.empty()) {
         state.SkipWithError(reason.c_str());
-        return;
+        return false;
     }
-    DepthState depth;
-    bool bReady = SetUp(&depth, 0, benchCase, pair);
+    bool bReady = SetUp(pDepth, 0, benchCase, *pPair);
     for (int i = 0; i < kSettlingFrames && bReady; ++i) {
-        bReady = ProcessDepthFrame(&depth);
+        bReady = ProcessDepthFrame(pDepth);
     }
     if (!bReady) {
         state.SkipWithError("korrdepth's setup or first frames failed");
+    }
+    return bReady;
+}
+
+// An unchanged pair would be given again undecoded; each frame reads both views, as the
+// peer's does.
+bool RunDepthFrame(DepthState* pDepth) {
+    pDepth->reader = ViewPairReader();
+    return ProcessDepthFrame(pDepth);
+}
+
+void BM_DepthFrame(benchmark::State& state, const StereoBenchCase& benchCase) {
+    DepthState depth;
+    fs::path pair;
+    if (!ReadyDepthFrame(state, benchCase, &depth, &pair)) {
         return;
     }
     const uint64_t warmBytes = ResidentBytes();
     for (auto _ : state) {
-        // An unchanged pair would be given again undecoded; the frame reads both views,
-        // as the peer's does.
-        depth.reader = ViewPairReader();
-        if (!ProcessDepthFrame(&depth)) {
+        if (!RunDepthFrame(&depth)) {
             state.SkipWithError("a frame failed");
             return;
         }
@@ -101,6 +118,47 @@ void BM_DepthFrame(benchmark::State& state, const StereoBenchCase& benchCase) {
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     CountKernelTimes(state, benchCase, pair);
 }
+
+#if defined(KORRAPP_OPENCV_SGBM)
+// korrdepth's frame and the peer's in turn, timed each: this machine's speed drifts by
+// a quarter within minutes, which two benchmarks run one after the other meet
+// differently, while frames in turn meet it alike. The time is korrdepth's; the
+// counters give the peer's and how many times korrdepth's it took.
+void BM_DepthFrameAgainstPeer(benchmark::State& state, const StereoBenchCase& benchCase) {
+    DepthState depth;
+    fs::path pair;
+    if (!ReadyDepthFrame(state, benchCase, &depth, &pair)) {
+        return;
+    }
+    std::string reason;
+    const std::function<bool()> peerFrame = MakeOpenCvSgbmFrame(benchCase, &reason);
+    if (!peerFrame) {
+        state.SkipWithError(reason.c_str());
+        return;
+    }
+    using Clock = std::chrono::steady_clock;
+    Clock::duration own{};
+    Clock::duration peer{};
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        const bool bOwn = RunDepthFrame(&depth);
+        const Clock::time_point middle = Clock::now();
+        const bool bPeer = peerFrame();
+        const Clock::time_point end = Clock::now();
+        if (!bOwn || !bPeer) {
+            state.SkipWithError(bOwn ? "the peer's frame failed" : "a frame failed");
+            return;
+        }
+        own += middle - start;
+        peer += end - middle;
+        state.SetIterationTime(std::chrono::duration<double>(middle - start).count());
+    }
+    const double iterations = static_cast<double>(state.iterations());
+    state.counters["peer_ms"] = std::chrono::duration<double, std::milli>(peer).count() / iterations;
+    state.counters["peer_over_korrdepth"] =
+        std::chrono::duration<double>(peer).count() / std::chrono::duration<double>(own).count();
+}
+#endif
 
 }  // namespace
 
@@ -113,6 +171,10 @@ int main(int argc, char** argv) {
             ->UseRealTime();  // device threads do the work
 #if defined(KORRAPP_OPENCV_SGBM)
         RegisterOpenCvSgbmFrame(name, benchCase);
+        benchmark::RegisterBenchmark(("BM_DepthFrameAgainstPeer/" + name).c_str(), BM_DepthFrameAgainstPeer,
+                                     benchCase)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime();
 #endif
     }
     benchmark::Initialize(&argc, argv);

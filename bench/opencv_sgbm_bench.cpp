@@ -29,21 +29,14 @@ bool RunFrame(cv::StereoSGBM& matcher, int pad, const fs::path& pair, const std:
 
 void BM_OpenCvSgbmFrame(benchmark::State& state, const StereoBenchCase& benchCase) {
     std::string reason;
-    const fs::path pair = StereoBenchPairFolder(benchCase, &reason);
-    if (pair.empty()) {
+    const std::function<bool()> frame = MakeOpenCvSgbmFrame(benchCase, &reason);
+    if (!frame) {
         state.SkipWithError(reason.c_str());
         return;
     }
-    const int numDisparities = OpenCvSgbmRange(benchCase.iMaxDisparity);
-    const cv::Ptr<cv::StereoSGBM> matcher = MakeOpenCvSgbm(numDisparities);
-    const std::string output = (StereoBenchScratchFolder() / "opencv-disparity.bmp").string();
-    bool bReady = true;
-    for (int i = 0; i < kSettlingFrames && bReady; ++i) {
-        bReady = RunFrame(*matcher, numDisparities, pair, output);
-    }
     const uint64_t warmBytes = ResidentBytes();
     for (auto _ : state) {
-        if (!bReady || !RunFrame(*matcher, numDisparities, pair, output)) {
+        if (!frame()) {
             state.SkipWithError("OpenCV cannot read the pair or write the result");
             return;
         }
@@ -52,6 +45,24 @@ void BM_OpenCvSgbmFrame(benchmark::State& state, const StereoBenchCase& benchCas
 }
 
 }  // namespace
+
+std::function<bool()> MakeOpenCvSgbmFrame(const StereoBenchCase& benchCase, std::string* pReason) {
+    const fs::path pair = StereoBenchPairFolder(benchCase, pReason);
+    if (pair.empty()) {
+        return nullptr;
+    }
+    const int numDisparities = OpenCvSgbmRange(benchCase.iMaxDisparity);
+    const cv::Ptr<cv::StereoSGBM> matcher = MakeOpenCvSgbm(numDisparities);
+    const std::string output = (StereoBenchScratchFolder() / "opencv-disparity.bmp").string();
+    std::function<bool()> frame = [=] { return RunFrame(*matcher, numDisparities, pair, output); };
+    for (int i = 0; i < kSettlingFrames; ++i) {
+        if (!frame()) {
+            *pReason = "OpenCV cannot read the pair or write the result";
+            return nullptr;
+        }
+    }
+    return frame;
+}
 
 void RegisterOpenCvSgbmFrame(const std::string& name, const StereoBenchCase& benchCase) {
     benchmark::RegisterBenchmark(("BM_OpenCvSgbmFrame/" + name).c_str(), BM_OpenCvSgbmFrame, benchCase)
