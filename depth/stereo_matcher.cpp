@@ -296,21 +296,22 @@ bool StereoMatcher::MatchLevel(int level) {
              Run(aggregatePaths_, (paths + kStereoPathsPerItem - 1) / kStereoPathsPerItem, 1, kPathGroup);
     }
 
-    // For the next finer level's candidates.
-    if (level > 0) {
-        ok = ok &&
-             Check(SetArgs(bestCensusMatch_.kernel, lv.clCensus, clCensusBest_, w, h, maxDisparity,
-                           cl_int{SearchStep(maxDisparity)}),
-                   "BestCensusMatch arguments") &&
-             RunBlocks(bestCensusMatch_, w, h);
-    }
-    return ok && Check(SetArgs(median3x3_.kernel, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
+    ok = ok && Check(SetArgs(median3x3_.kernel, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
            RunBlocks(median3x3_, w, 2 * h) &&
            Check(SetArgs(checkConsistency_.kernel, clMedian_, clSelected_, w, h),
                  "CheckConsistency arguments") &&
            RunPixels(checkConsistency_, w, h) &&
            Check(SetArgs(fillHoles_.kernel, clSelected_, lv.clDisparity, w, h), "FillHoles arguments") &&
            Run(fillHoles_, static_cast<size_t>(h), 1, kRowsPerGroup);
+    // For the next finer level's candidates, beside the level's result.
+    if (level > 0) {
+        ok = ok &&
+             Check(SetArgs(bestCensusMatch_.kernel, lv.clCensus, lv.clDisparity, clCensusBest_, w, h,
+                           maxDisparity, cl_int{SearchStep(maxDisparity)}),
+                   "BestCensusMatch arguments") &&
+             RunBlocks(bestCensusMatch_, w, h);
+    }
+    return ok;
 }
 
 bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth,

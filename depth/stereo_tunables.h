@@ -28,6 +28,9 @@ constexpr int kStereoRangeRadius = 2;
 // The search of each level's whole range by census alone tries at most this many
 // disparities, in steps as wide as that takes.
 constexpr int kStereoSearchDisparities = 24;
+// Its match stands only where its census distance over three pixels of a row is lower
+// than at the level's own estimate by more than this many bits.
+constexpr int kStereoSearchMargin = 9;
 // The final mean: its reach in pixels, and the grey levels a neighbour may differ by.
 constexpr int kStereoSmoothRadius = 3;
 constexpr int kStereoSmoothGreyLimit = 32;
@@ -53,6 +56,7 @@ constexpr StereoTunable kStereoTunables[] = {
     {"LARGE_STEP_PENALTY", kStereoLargeStepPenalty},
     {"EDGE_SLOPE", kStereoEdgeSlope},
     {"RANGE_RADIUS", kStereoRangeRadius},
+    {"SEARCH_MARGIN", kStereoSearchMargin},
     {"SMOOTH_RADIUS", kStereoSmoothRadius},
     {"SMOOTH_GREY_LIMIT", kStereoSmoothGreyLimit},
     {"EDGE_RADIUS", kStereoEdgeRadius},

@@ -70,6 +70,12 @@
 #endif
 #define FAR_COST 8000  // a candidate the pixel before did not have
 
+// The census search's match replaces the level's own estimate where its summed census
+// distance is lower by more than this (bits over three pixels).
+#ifndef SEARCH_MARGIN
+#define SEARCH_MARGIN 9
+#endif
+
 // The candidates cover the disparities of the coarser level within this many of its
 // pixels around the parent.
 #ifndef RANGE_RADIUS
@@ -306,13 +312,28 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 }
 
 // ---------------------------------------------------------------------------------
+// The census distance of left pixel x at disparity d, summed over it and its
+// neighbours in the row; pixels beyond the sides repeat the edge ones.
+HELPER int RowCensusDistance(__global const ulong* row, __global const ulong* right, int x, int d, int width)
+{
+    int sum = 0;
+    for (int k = -1; k <= 1; ++k) {
+        const int xl = clamp(x + k, 0, width - 1);
+        sum += popcount(row[xl] ^ right[clamp(x + k - d, 0, width - 1)]);
+    }
+    return sum;
+}
+
 // The disparity of each left pixel, over the whole range of its level, in steps of
 // `step`, whose census matches best, summed over the pixel and its neighbours in
 // the row; the smallest among equals, none whose match falls left of the right view.
 // Noisy alone, but it sees what the coarser levels were too coarse to see; the next
-// finer level takes it among its candidates.
-__kernel void BestCensusMatch(__global const ulong* census, __global short* best, int width, int height,
-                              int maxDisparity, int step)
+// finer level takes it among its candidates. It stands only where it matches better
+// than the level's own estimate (`own`) by more than SEARCH_MARGIN; elsewhere the
+// pixel keeps that estimate, rounded. In weak texture every disparity matches about as
+// well, and over a wide range one far from the truth would win by chance.
+__kernel void BestCensusMatch(__global const ulong* census, __global const float* own, __global short* best,
+                              int width, int height, int maxDisparity, int step)
 {
     const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
@@ -338,7 +359,20 @@ __kernel void BestCensusMatch(__global const ulong* census, __global short* best
         found = select(found, (int16)(d), better);
         lowest = select(lowest, sum, better);
     }
-    StoreShort16(convert_short16(found), best + y * width, x, width);
+    short chosen[BLOCK];
+    int searched[BLOCK];
+    vstore16(convert_short16(found), 0, chosen);
+    vstore16(lowest, 0, searched);
+    for (int i = 0; i < BLOCK && x + i < width; ++i) {
+        const float estimate = own[y * width + x + i];
+        if (estimate >= 0.0f && estimate < INFINITY) {
+            const int d = (int)rint(estimate);
+            if (searched[i] + SEARCH_MARGIN >= RowCensusDistance(row, right, x + i, d, width)) {
+                chosen[i] = (short)d;
+            }
+        }
+    }
+    StoreShort16(vload16(0, chosen), best + y * width, x, width);
 }
 
 // ---------------------------------------------------------------------------------

@@ -58,21 +58,31 @@ uint64_t CensusTwin(const std::vector<uint8_t>& grey, int width, int height, int
 }
 
 // The disparity to `range`, in steps of `step`, whose census distance summed over the pixel and
-// its neighbours in the row (edges repeated) is lowest; the smallest among equals.
-int CensusBestTwin(const std::vector<uint64_t>& census, int width, int height, int x, int y, int range,
-                   int step) {
+// its neighbours in the row (edges repeated) is lowest; the smallest among equals. The
+// pixel's own estimate, rounded, where that distance is not lower than the estimate's by
+// more than the margin.
+int CensusBestTwin(const std::vector<uint64_t>& census, const std::vector<float>& own, int width, int height,
+                   int x, int y, int range, int step) {
     const auto at = [&](int view, int xx) {
         return census[static_cast<size_t>((view * height + y) * width + std::clamp(xx, 0, width - 1))];
+    };
+    const auto distance = [&](int d) {
+        int sum = 0;
+        for (int i = -1; i <= 1; ++i) sum += __builtin_popcountll(at(0, x + i) ^ at(1, x + i - d));
+        return sum;
     };
     int best = 0;
     int lowest = INT32_MAX;
     for (int d = 0; d <= std::min(range, x); d += step) {
-        int sum = 0;
-        for (int i = -1; i <= 1; ++i) sum += __builtin_popcountll(at(0, x + i) ^ at(1, x + i - d));
-        if (sum < lowest) {
+        if (distance(d) < lowest) {
             best = d;
-            lowest = sum;
+            lowest = distance(d);
         }
+    }
+    const float estimate = own[static_cast<size_t>(y * width + x)];
+    if (estimate >= 0.0f && std::isfinite(estimate)) {
+        const int d = static_cast<int>(std::nearbyint(estimate));
+        if (lowest + kStereoSearchMargin >= distance(d)) return d;
     }
     return best;
 }
@@ -479,16 +489,24 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
          [&] {
              const cl::Buffer best(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_short));
              // A range below the build's, as a finer level searches, in steps of 1 and 3.
+             // Own estimates in quarters, some past the range and some halfway between
+             // two disparities; a fifth without one.
              const int range = kRange - 9;
+             std::vector<float> own(pixels);
+             for (float& d : own) {
+                 const int pick = uniform(0, 9);
+                 d = pick == 0 ? -1.0f : pick == 1 ? INFINITY : static_cast<float>(uniform(0, 4 * range + 12)) / 4.0f;
+             }
+             const cl::Buffer ownBuffer = Upload(own);
              int wrong = 0;
              for (const int step : {1, 3}) {
-                 Launch("BestCensusMatch", Blocks(kWidth), kHeight, censusBuffer, best, kWidth, kHeight,
-                        range, step);
+                 Launch("BestCensusMatch", Blocks(kWidth), kHeight, censusBuffer, ownBuffer, best, kWidth,
+                        kHeight, range, step);
                  const std::vector<int16_t> device = Download<int16_t>(best, pixels);
                  for (int y = 0; y < kHeight; ++y) {
                      for (int x = 0; x < kWidth; ++x) {
                          wrong += device[static_cast<size_t>(y * kWidth + x)] !=
-                                  CensusBestTwin(census, kWidth, kHeight, x, y, range, step);
+                                  CensusBestTwin(census, own, kWidth, kHeight, x, y, range, step);
                      }
                  }
              }
