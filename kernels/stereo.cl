@@ -312,18 +312,6 @@ __kernel void Census(__global const uchar* grey, __global ulong* census, int wid
 }
 
 // ---------------------------------------------------------------------------------
-// The census distance of left pixel x at disparity d, summed over it and its
-// neighbours in the row; pixels beyond the sides repeat the edge ones.
-HELPER int RowCensusDistance(__global const ulong* row, __global const ulong* right, int x, int d, int width)
-{
-    int sum = 0;
-    for (int k = -1; k <= 1; ++k) {
-        const int xl = clamp(x + k, 0, width - 1);
-        sum += popcount(row[xl] ^ right[clamp(x + k - d, 0, width - 1)]);
-    }
-    return sum;
-}
-
 // The disparity of each left pixel, over the whole range of its level, in steps of
 // `step`, whose census matches best, summed over the pixel and its neighbours in
 // the row; the smallest among equals, none whose match falls left of the right view.
@@ -359,20 +347,25 @@ __kernel void BestCensusMatch(__global const ulong* census, __global const float
         found = select(found, (int16)(d), better);
         lowest = select(lowest, sum, better);
     }
-    short chosen[BLOCK];
-    int searched[BLOCK];
-    vstore16(convert_short16(found), 0, chosen);
-    vstore16(lowest, 0, searched);
-    for (int i = 0; i < BLOCK && x + i < width; ++i) {
-        const float estimate = own[y * width + x + i];
-        if (estimate >= 0.0f && estimate < INFINITY) {
-            const int d = (int)rint(estimate);
-            if (searched[i] + SEARCH_MARGIN >= RowCensusDistance(row, right, x + i, d, width)) {
-                chosen[i] = (short)d;
-            }
+    // The distances at the own estimates: their matches gathered one by one, the rest
+    // in vectors as above.
+    const float16 estimate = LoadFloat16(own + y * width, x, width);
+    const int16 known = estimate >= 0.0f && estimate < INFINITY;
+    int at[BLOCK];
+    vstore16(convert_int16(rint(select((float16)(0.0f), estimate, known))), 0, at);
+    ulong matches[3][BLOCK];
+    for (int i = 0; i < BLOCK; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            matches[k][i] = right[clamp(x + i + k - 1 - at[i], 0, width - 1)];
         }
     }
-    StoreShort16(vload16(0, chosen), best + y * width, x, width);
+    const ulong16 leftBeforeEach = (ulong16)(leftBefore, left.s0123, left.s456789ab, left.scde);
+    const ulong16 leftAfterEach = (ulong16)(left.s1234, left.s56789abc, left.sdef, leftAfter);
+    const int16 atOwn = convert_int16(popcount(leftBeforeEach ^ vload16(0, matches[0])) +
+                                      popcount(left ^ vload16(0, matches[1])) +
+                                      popcount(leftAfterEach ^ vload16(0, matches[2])));
+    found = select(found, vload16(0, at), known && lowest + (int16)(SEARCH_MARGIN) >= atOwn);
+    StoreShort16(convert_short16(found), best + y * width, x, width);
 }
 
 // ---------------------------------------------------------------------------------
