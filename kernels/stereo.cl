@@ -377,6 +377,11 @@ HELPER int CandidateDisparity(short2 window, int k)
     return k < HALF_WINDOW ? window.x + k : window.y + k - HALF_WINDOW;
 }
 
+HELPER int16 EvenAtOrAbove(int16 v)
+{
+    return (v + 1) & (int16)(~1);
+}
+
 // The smallest (low) and largest (high) estimate among the pixels within
 // RANGE_RADIUS of each of 8 neighbouring coarse pixels; +-INFINITY where none.
 HELPER void CoarseRange(__global const float* coarse, int coarseWidth, int coarseHeight, int cy, int cx,
@@ -432,9 +437,13 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
     const int16 needHigh = convert_int16(ceil(high)) + 1;
     const int16 span = needHigh - needLow + 1;
     const int16 oneRun = span <= CANDIDATES;
-    const int16 runStart = needLow - (CANDIDATES - span) / 2;
-    int16 first = select(convert_int16(rint(low)) - (HALF_WINDOW / 2 - 1), runStart, oneRun);
-    int16 second = select(convert_int16(rint(high)) - HALF_WINDOW / 2, runStart + HALF_WINDOW, oneRun);
+    // Runs start on even disparities, a run of 16 only where it still covers the need:
+    // neighbours then share their candidates more often, which the matching costs and
+    // the aggregation take on their faster paths.
+    const int16 centred = needLow - (CANDIDATES - span) / 2;
+    const int16 runStart = max(needHigh - (CANDIDATES - 1), min(needLow, EvenAtOrAbove(centred)));
+    int16 first = select(EvenAtOrAbove(convert_int16(rint(low)) - (HALF_WINDOW / 2 - 1)), runStart, oneRun);
+    int16 second = select(EvenAtOrAbove(convert_int16(rint(high)) - HALF_WINDOW / 2), runStart + HALF_WINDOW, oneRun);
     const int16 searched =
         2 * convert_int16(LoadShort16(censusBest + cy * coarseWidth, x / 2, coarseWidth).s0011223344556677) -
         (HALF_WINDOW / 2 - 1);

@@ -88,9 +88,9 @@ int CensusBestTwin(const std::vector<uint64_t>& census, const std::vector<float>
 }
 
 // Around twice the parent's estimate and twice the one near it that lies farthest from
-// it; without the parent's, the lowest and the highest near it. Where those fit one run
-// of 8, the other 8 around `searched` (twice the parent's best census match) where it
-// lies apart.
+// it, starting on even disparities where a run still covers them; without the parent's,
+// the lowest and the highest near it. Where those fit one run of 8, the other 8 around
+// `searched` (twice the parent's best census match) where it lies apart.
 Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseHeight, int x, int y,
                   int range, int searched) {
     const int cy = std::min(y / 2, coarseHeight - 1);
@@ -122,12 +122,14 @@ Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseH
         const int needLow = static_cast<int>(std::floor(low)) - 1;
         const int needHigh = static_cast<int>(std::ceil(high)) + 1;
         const int span = needHigh - needLow + 1;
+        const auto even = [](int v) { return v % 2 == 0 ? v : v + 1; };  // at or above
         if (span <= kStereoCandidates) {
-            first = needLow - (kStereoCandidates - span) / 2;
+            const int centred = needLow - (kStereoCandidates - span) / 2;
+            first = std::max(needHigh - (kStereoCandidates - 1), std::min(needLow, even(centred)));
             second = first + kStereoCandidates / 2;
         } else {
-            first = static_cast<int>(std::nearbyint(low)) - 3;
-            second = static_cast<int>(std::nearbyint(high)) - 4;
+            first = even(static_cast<int>(std::nearbyint(low)) - 3);
+            second = even(static_cast<int>(std::nearbyint(high)) - 4);
         }
         const int shortRun = needLow - (kStereoCandidates / 2 - span) / 2;
         if (span <= kStereoCandidates / 2 && std::abs(searched - 3 - shortRun) >= kStereoCandidates / 2) {
