@@ -297,12 +297,12 @@ bool StereoMatcher::MatchLevel(int level) {
     }
 
     ok = ok && Check(SetArgs(median3x3_.kernel, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
-           RunBlocks(median3x3_, w, 2 * h) &&
-           Check(SetArgs(checkConsistency_.kernel, clMedian_, clSelected_, w, h),
-                 "CheckConsistency arguments") &&
-           RunPixels(checkConsistency_, w, h) &&
-           Check(SetArgs(fillHoles_.kernel, clSelected_, lv.clDisparity, w, h), "FillHoles arguments") &&
-           Run(fillHoles_, static_cast<size_t>(h), 1, kRowsPerGroup);
+         RunBlocks(median3x3_, w, 2 * h) &&
+         Check(SetArgs(checkConsistency_.kernel, clMedian_, clSelected_, w, h),
+               "CheckConsistency arguments") &&
+         RunPixels(checkConsistency_, w, h) &&
+         Check(SetArgs(fillHoles_.kernel, clSelected_, lv.clDisparity, w, h), "FillHoles arguments") &&
+         Run(fillHoles_, static_cast<size_t>(h), 1, kRowsPerGroup);
     // For the next finer level's candidates, beside the level's result.
     if (level > 0) {
         ok = ok &&

@@ -443,7 +443,8 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
     const int16 centred = needLow - (CANDIDATES - span) / 2;
     const int16 runStart = max(needHigh - (CANDIDATES - 1), min(needLow, EvenAtOrAbove(centred)));
     int16 first = select(EvenAtOrAbove(convert_int16(rint(low)) - (HALF_WINDOW / 2 - 1)), runStart, oneRun);
-    int16 second = select(EvenAtOrAbove(convert_int16(rint(high)) - HALF_WINDOW / 2), runStart + HALF_WINDOW, oneRun);
+    int16 second =
+        select(EvenAtOrAbove(convert_int16(rint(high)) - HALF_WINDOW / 2), runStart + HALF_WINDOW, oneRun);
     const int16 searched =
         2 * convert_int16(LoadShort16(censusBest + cy * coarseWidth, x / 2, coarseWidth).s0011223344556677) -
         (HALF_WINDOW / 2 - 1);

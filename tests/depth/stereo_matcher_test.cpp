@@ -150,9 +150,9 @@ TEST_F(StereoMatcherTest, EveryPairWithTruthScoresAsMeasured) {
         bool bWholeWidth = false;  // the range the views' width less one, not the pair's own
     };
     const Case cases[] = {
-        {"cones", 8.9, 100.0},        {"teddy", 10.0, 100.0},      {"tsukuba", 3.9, 100.0},
-        {"venus", 1.5, 100.0},        {"sample", 1.5, 100.0},      {"Adirondack", 9.3, 100.0},
-        {"Jadeplant", 32.6, 100.0},   {"Motorcycle", 11.4, 100.0}, {"Playroom", 25.8, 100.0},
+        {"cones", 8.9, 100.0},        {"teddy", 10.0, 100.0},           {"tsukuba", 3.9, 100.0},
+        {"venus", 1.5, 100.0},        {"sample", 1.5, 100.0},           {"Adirondack", 9.3, 100.0},
+        {"Jadeplant", 32.6, 100.0},   {"Motorcycle", 11.4, 100.0},      {"Playroom", 25.8, 100.0},
         {"kitti-000000", 100.0, 7.0}, {"Adirondack", 9.7, 100.0, true},
     };
     for (const Case& c : cases) {
