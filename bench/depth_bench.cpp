@@ -95,7 +95,7 @@ bool ReadyDepthFrame(benchmark::State& state, const StereoBenchCase& benchCase, 
 
 // An unchanged pair would be given again undecoded; each frame reads both views, as the
 // peer's does.
-bool RunDepthFrame(DepthState* pDepth) {
+bool ProcessFrameReadingBothViews(DepthState* pDepth) {
     pDepth->reader = ViewPairReader();
     return ProcessDepthFrame(pDepth);
 }
@@ -108,7 +108,7 @@ void BM_DepthFrame(benchmark::State& state, const StereoBenchCase& benchCase) {
     }
     const uint64_t warmBytes = ResidentBytes();
     for (auto _ : state) {
-        if (!RunDepthFrame(&depth)) {
+        if (!ProcessFrameReadingBothViews(&depth)) {
             state.SkipWithError("a frame failed");
             return;
         }
@@ -141,7 +141,7 @@ void BM_DepthFrameAgainstPeer(benchmark::State& state, const StereoBenchCase& be
     Clock::duration peer{};
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        const bool bOwn = RunDepthFrame(&depth);
+        const bool bOwn = ProcessFrameReadingBothViews(&depth);
         const Clock::time_point middle = Clock::now();
         const bool bPeer = peerFrame();
         const Clock::time_point end = Clock::now();

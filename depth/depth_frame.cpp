@@ -62,8 +62,9 @@ bool RunDepthFrame(DepthState* pState) {
     ReadCounter(&cnt1);
 
     ViewPair pair;
-    const std::string unusable =
-        pState->reader.Read(pState->options.sLeftFile, pState->options.sRightFile, &pair);
+    std::string unusable = pState->reader.Read(pState->options.sLeftFile, pState->options.sRightFile, &pair);
+    // A pair the range or the device cannot take is one like any other that cannot be used.
+    if (unusable.empty()) unusable = pState->matcher.Refusal(pair.iWidth, pair.iHeight);
     if (!unusable.empty()) {
         return Fail(pState, "Waiting for a usable stereo pair: " + unusable);
     }
@@ -77,11 +78,6 @@ bool RunDepthFrame(DepthState* pState) {
             truth = TruthMap();
             return Fail(pState, "Cannot score against the truth: " + untrue);
         }
-    }
-    // The range or the device cannot take it: a pair like any other that cannot be used.
-    const std::string refused = pState->matcher.Refusal(pair.iWidth, pair.iHeight);
-    if (!refused.empty()) {
-        return Fail(pState, "Waiting for a usable stereo pair: " + refused);
     }
     DisparityResult& result = pState->result;
     const auto matchStart = std::chrono::steady_clock::now();

@@ -74,9 +74,10 @@ int CensusBestTwin(const std::vector<uint64_t>& census, const std::vector<float>
     int best = 0;
     int lowest = INT32_MAX;
     for (int d = 0; d <= std::min(range, x); d += step) {
-        if (distance(d) < lowest) {
+        const int sum = distance(d);
+        if (sum < lowest) {
             best = d;
-            lowest = distance(d);
+            lowest = sum;
         }
     }
     const float estimate = own[static_cast<size_t>(y * width + x)];
