@@ -31,12 +31,16 @@ constexpr int kStereoSearchDisparities = 24;
 // Its match stands only where its census distance over three pixels of a row is lower
 // than at the level's own estimate by more than this many bits.
 constexpr int kStereoSearchMargin = 9;
-// The final mean: its reach in pixels, and the grey levels a neighbour may differ by.
-constexpr int kStereoSmoothRadius = 3;
+// The final mean: its reach in pixels along the row and across it, and the grey levels
+// a neighbour may differ by.
+constexpr int kStereoSmoothReachX = 4;
+constexpr int kStereoSmoothReachY = 2;
 constexpr int kStereoSmoothGreyLimit = 32;
-// Depth edges: the reach in pixels of the vote on a pixel's side, and the grey levels
-// a voter may differ by.
-constexpr int kStereoEdgeRadius = 3;
+// Depth edges: the reach in pixels of the vote on a pixel's side along the row and
+// across it, and the grey levels a voter may differ by. Both reach farther along the
+// rows, where a census window drags a surface across an edge.
+constexpr int kStereoEdgeReachX = 5;
+constexpr int kStereoEdgeReachY = 2;
 constexpr int kStereoEdgeGreyLimit = 16;
 
 struct StereoTunable {
@@ -57,9 +61,11 @@ constexpr StereoTunable kStereoTunables[] = {
     {"EDGE_SLOPE", kStereoEdgeSlope},
     {"RANGE_RADIUS", kStereoRangeRadius},
     {"SEARCH_MARGIN", kStereoSearchMargin},
-    {"SMOOTH_RADIUS", kStereoSmoothRadius},
+    {"SMOOTH_REACH_X", kStereoSmoothReachX},
+    {"SMOOTH_REACH_Y", kStereoSmoothReachY},
     {"SMOOTH_GREY_LIMIT", kStereoSmoothGreyLimit},
-    {"EDGE_RADIUS", kStereoEdgeRadius},
+    {"EDGE_REACH_X", kStereoEdgeReachX},
+    {"EDGE_REACH_Y", kStereoEdgeReachY},
     {"EDGE_GREY_LIMIT", kStereoEdgeGreyLimit},
 };
 

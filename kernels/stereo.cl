@@ -88,21 +88,28 @@
 // How far up and down a rejected pixel looks for the background.
 #define FILL_REACH_VERTICAL 12
 
-// The final mean takes the estimates within SMOOTH_RADIUS pixels that differ from the
-// pixel's own by at most SMOOTH_TOLERANCE, where the grey levels differ by at most
-// SMOOTH_GREY_LIMIT.
-#ifndef SMOOTH_RADIUS
-#define SMOOTH_RADIUS 3
+// The final mean takes the estimates within SMOOTH_REACH_X pixels along the row and
+// SMOOTH_REACH_Y across it that differ from the pixel's own by at most
+// SMOOTH_TOLERANCE, where the grey levels differ by at most SMOOTH_GREY_LIMIT.
+#ifndef SMOOTH_REACH_X
+#define SMOOTH_REACH_X 4
+#endif
+#ifndef SMOOTH_REACH_Y
+#define SMOOTH_REACH_Y 2
 #endif
 #ifndef SMOOTH_GREY_LIMIT
 #define SMOOTH_GREY_LIMIT 32
 #endif
 #define SMOOTH_TOLERANCE 1.5f
 
-// Depth edges: where the estimates within EDGE_RADIUS pixels span more than EDGE_SPAN,
-// neighbours whose grey differs by at most EDGE_GREY_LIMIT vote on the pixel's side.
-#ifndef EDGE_RADIUS
-#define EDGE_RADIUS 3
+// Depth edges: where the estimates within EDGE_REACH_X pixels along the row and
+// EDGE_REACH_Y across it span more than EDGE_SPAN, neighbours whose grey differs by at
+// most EDGE_GREY_LIMIT vote on the pixel's side.
+#ifndef EDGE_REACH_X
+#define EDGE_REACH_X 5
+#endif
+#ifndef EDGE_REACH_Y
+#define EDGE_REACH_Y 2
 #endif
 #ifndef EDGE_GREY_LIMIT
 #define EDGE_GREY_LIMIT 16
@@ -948,9 +955,9 @@ __kernel void ResolveEdges(__global const float* input, __global const uchar* gr
     }
     float16 low = INFINITY;
     float16 high = -INFINITY;
-    for (int dy = -EDGE_RADIUS; dy <= EDGE_RADIUS; ++dy) {
+    for (int dy = -EDGE_REACH_Y; dy <= EDGE_REACH_Y; ++dy) {
         const int row = clamp(y + dy, 0, height - 1) * width;
-        for (int dx = -EDGE_RADIUS; dx <= EDGE_RADIUS; ++dx) {
+        for (int dx = -EDGE_REACH_X; dx <= EDGE_REACH_X; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
             const int16 known = isfinite(d);
             low = min(low, select((float16)(INFINITY), d, known));
@@ -972,9 +979,9 @@ __kernel void ResolveEdges(__global const float* input, __global const uchar* gr
     float16 lowSum = 0.0f;
     float16 highCount = 0.0f;
     float16 highSum = 0.0f;
-    for (int dy = -EDGE_RADIUS; dy <= EDGE_RADIUS; ++dy) {
+    for (int dy = -EDGE_REACH_Y; dy <= EDGE_REACH_Y; ++dy) {
         const int row = clamp(y + dy, 0, height - 1) * width;
-        for (int dx = -EDGE_RADIUS; dx <= EDGE_RADIUS; ++dx) {
+        for (int dx = -EDGE_REACH_X; dx <= EDGE_REACH_X; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
             const uint16 g = convert_uint16(LoadUchar16(grey + row, x + dx, width));
             const int16 like = isfinite(d) && g - darkest <= (uint16)(2 * EDGE_GREY_LIMIT);
@@ -1011,9 +1018,9 @@ __kernel void SmoothDisparity(__global const float* input, __global const uchar*
         convert_uint16(LoadUchar16(grey + y * width, x, width)) - (uint16)(SMOOTH_GREY_LIMIT);
     float16 sum = 0.0f;
     float16 count = 0.0f;
-    for (int dy = -SMOOTH_RADIUS; dy <= SMOOTH_RADIUS; ++dy) {
+    for (int dy = -SMOOTH_REACH_Y; dy <= SMOOTH_REACH_Y; ++dy) {
         const int row = clamp(y + dy, 0, height - 1) * width;
-        for (int dx = -SMOOTH_RADIUS; dx <= SMOOTH_RADIUS; ++dx) {
+        for (int dx = -SMOOTH_REACH_X; dx <= SMOOTH_REACH_X; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
             const uint16 g = convert_uint16(LoadUchar16(grey + row, x + dx, width));
             const int16 near = fabs(d - centre) <= (float16)(SMOOTH_TOLERANCE) &&

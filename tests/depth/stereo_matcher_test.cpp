@@ -150,10 +150,17 @@ TEST_F(StereoMatcherTest, EveryPairWithTruthScoresAsMeasured) {
         bool bWholeWidth = false;  // the range the views' width less one, not the pair's own
     };
     const Case cases[] = {
-        {"cones", 8.9, 100.0},        {"teddy", 10.0, 100.0},           {"tsukuba", 3.9, 100.0},
-        {"venus", 1.5, 100.0},        {"sample", 1.5, 100.0},           {"Adirondack", 9.3, 100.0},
-        {"Jadeplant", 32.6, 100.0},   {"Motorcycle", 11.4, 100.0},      {"Playroom", 25.8, 100.0},
-        {"kitti-000000", 100.0, 7.0}, {"Adirondack", 9.7, 100.0, true},
+        {"cones", 8.8, 100.0},
+        {"teddy", 9.7, 100.0},
+        {"tsukuba", 3.8, 100.0},
+        {"venus", 1.4, 100.0},
+        {"sample", 1.5, 100.0},
+        {"Adirondack", 9.3, 100.0},
+        {"Jadeplant", 32.6, 100.0},
+        {"Motorcycle", 11.5, 100.0},
+        {"Playroom", 25.6, 100.0},
+        {"kitti-000000", 100.0, 7.0},
+        {"Adirondack", 9.7, 100.0, true},
     };
     for (const Case& c : cases) {
         const std::string name = std::string(c.name) + (c.bWholeWidth ? " to the views' width" : "");

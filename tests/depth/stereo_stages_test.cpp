@@ -243,7 +243,7 @@ float FilledTwin(const std::vector<float>& map, int width, int height, int x, in
                      nearest(0, 1, std::min(height - 1 - y, 12))});
 }
 
-// Where the estimates within the edge radius (edges repeated) span more than 2, the
+// Where the estimates within the edge reach (edges repeated) span more than 2, the
 // pixel takes the mean of the other side of their middle when more of the neighbours
 // whose grey lies within the limit are there than on its own side.
 float EdgeTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey, int width, int height, int x,
@@ -255,8 +255,8 @@ float EdgeTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey, 
     float low = INFINITY;
     float high = -INFINITY;
     std::vector<size_t> window;
-    for (int dy = -kStereoEdgeRadius; dy <= kStereoEdgeRadius; ++dy) {
-        for (int dx = -kStereoEdgeRadius; dx <= kStereoEdgeRadius; ++dx) {
+    for (int dy = -kStereoEdgeReachY; dy <= kStereoEdgeReachY; ++dy) {
+        for (int dx = -kStereoEdgeReachX; dx <= kStereoEdgeReachX; ++dx) {
             const size_t q = at(x + dx, y + dy);
             window.push_back(q);
             if (std::isfinite(map[q])) {
@@ -279,8 +279,9 @@ float EdgeTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey, 
     return counts[1 - own] > counts[own] ? sums[1 - own] / static_cast<float>(counts[1 - own]) : centre;
 }
 
-// The mean of the estimates within 3 pixels (edges repeated) that differ from the
-// pixel's own by at most 1.5 where the grey differs by at most 32; INFINITY stays.
+// The mean of the estimates within the smoothing reach (edges repeated) that differ
+// from the pixel's own by at most 1.5 where the grey differs by at most 32; INFINITY
+// stays.
 float SmoothTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey, int width, int height,
                  int x, int y) {
     const auto at = [&](int xx, int yy) {
@@ -290,8 +291,8 @@ float SmoothTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey
     if (!std::isfinite(centre)) return centre;
     float sum = 0.0f;
     int count = 0;
-    for (int dy = -kStereoSmoothRadius; dy <= kStereoSmoothRadius; ++dy) {
-        for (int dx = -kStereoSmoothRadius; dx <= kStereoSmoothRadius; ++dx) {
+    for (int dy = -kStereoSmoothReachY; dy <= kStereoSmoothReachY; ++dy) {
+        for (int dx = -kStereoSmoothReachX; dx <= kStereoSmoothReachX; ++dx) {
             const size_t q = at(x + dx, y + dy);
             if (std::fabs(map[q] - centre) <= 1.5f &&
                 std::abs(grey[q] - grey[at(x, y)]) <= kStereoSmoothGreyLimit) {
