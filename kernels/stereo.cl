@@ -100,7 +100,7 @@
 #ifndef SMOOTH_GREY_LIMIT
 #define SMOOTH_GREY_LIMIT 32
 #endif
-#define SMOOTH_TOLERANCE 1.5f
+#define SMOOTH_TOLERANCE 2.0f
 
 // Depth edges: where the estimates within EDGE_REACH_X pixels along the row and
 // EDGE_REACH_Y across it span more than EDGE_SPAN, neighbours whose grey differs by at

@@ -280,7 +280,7 @@ float EdgeTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey, 
 }
 
 // The mean of the estimates within the smoothing reach (edges repeated) that differ
-// from the pixel's own by at most 1.5 where the grey differs by at most 32; INFINITY
+// from the pixel's own by at most 2 where the grey differs by at most 32; INFINITY
 // stays.
 float SmoothTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey, int width, int height,
                  int x, int y) {
@@ -294,7 +294,7 @@ float SmoothTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey
     for (int dy = -kStereoSmoothReachY; dy <= kStereoSmoothReachY; ++dy) {
         for (int dx = -kStereoSmoothReachX; dx <= kStereoSmoothReachX; ++dx) {
             const size_t q = at(x + dx, y + dy);
-            if (std::fabs(map[q] - centre) <= 1.5f &&
+            if (std::fabs(map[q] - centre) <= 2.0f &&
                 std::abs(grey[q] - grey[at(x, y)]) <= kStereoSmoothGreyLimit) {
                 sum += map[q];
                 ++count;
