@@ -173,8 +173,8 @@ std::string StereoMatcher::Refusal(int32_t iWidth, int32_t iHeight) const {
     // so all of them together hold less than 4 / 3 of the first one's pixels.
     const cl_ulong pixels = static_cast<cl_ulong>(iWidth) * static_cast<cl_ulong>(iHeight);
     const cl_ulong largest = pixels * kStereoCandidates * sizeof(cl_ushort);
-    const cl_ulong perPixel =
-        2 * 3 + sizeof(cl_short2) + kStereoCandidates + largest / pixels + 2 * 2 * sizeof(cl_float) + 2 * 3;
+    const cl_ulong perPixel = 2 * 3 + 2 + sizeof(cl_short2) + kStereoCandidates + largest / pixels +
+                              2 * 2 * sizeof(cl_float) + 2 * 3;
     const cl_ulong perLevelPixel = 2 * (1 + sizeof(cl_ulong)) + sizeof(cl_float);
     const cl_ulong total =
         pixels * perPixel + pixels * perLevelPixel * 4 / 3 + (pixels / 4 + 1) * sizeof(cl_short);
@@ -209,6 +209,7 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
     // The second level's size at most: the finest level takes the search, not makes it.
     create(&clCensusBest_,
            Pixels(PyramidLevelSize(iWidth, 1), PyramidLevelSize(iHeight, 1)) * sizeof(cl_short));
+    create(&clGradient_, 2 * pixels);
     create(&clWindow_, pixels * sizeof(cl_short2));
     create(&clCost_, pixels * kStereoCandidates);
     create(&clSums_, pixels * kStereoCandidates * sizeof(cl_ushort));
@@ -264,7 +265,7 @@ bool StereoMatcher::MatchLevel(int level) {
     const int32_t w = lv.iWidth;
     const int32_t h = lv.iHeight;
     const int maxDisparity = LevelMaxDisparity(iMaxDisparity_, level);
-    bool ok = Check(SetArgs(census_.kernel, lv.clGrey, lv.clCensus, w, h), "Census arguments") &&
+    bool ok = Check(SetArgs(census_.kernel, lv.clGrey, lv.clCensus, clGradient_, w, h), "Census arguments") &&
               RunBlocks(census_, w, 2 * h);
 
     // The coarsest level searches the whole range; the others around the coarser result.
@@ -281,10 +282,11 @@ bool StereoMatcher::MatchLevel(int level) {
                    "ChooseWindows arguments") &&
              RunBlocks(chooseWindows_, w, (h + 1) / 2);
     }
-    ok = ok &&
-         Check(SetArgs(matchingCost_.kernel, lv.clCensus, lv.clGrey, clWindow_, clCost_, w, h, maxDisparity),
-               "MatchingCost arguments") &&
-         RunBlocks(matchingCost_, w, h);
+    ok =
+        ok &&
+        Check(SetArgs(matchingCost_.kernel, lv.clCensus, clGradient_, clWindow_, clCost_, w, h, maxDisparity),
+              "MatchingCost arguments") &&
+        RunBlocks(matchingCost_, w, h);
 
     // Columns first: the device code picks the best candidates during the rows.
     for (const int rows : {0, 1}) {

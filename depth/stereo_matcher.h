@@ -103,7 +103,7 @@ private:
 
     std::vector<Level> vLevels_;
     // Sized for level 0 and used by each level in turn.
-    cl::Buffer clBgr_, clWindow_, clCost_, clSums_, clSelected_, clMedian_;
+    cl::Buffer clBgr_, clGradient_, clWindow_, clCost_, clSums_, clSelected_, clMedian_;
     // A level's best census matches, for the next finer level: level 1's size.
     cl::Buffer clCensusBest_;
     cl::Buffer clGreyPicture_, clColourPicture_;

@@ -13,11 +13,11 @@ constexpr int kStereoPathsPerItem = 4;  // paths that one work-item of the aggre
 constexpr int kStereoCensusReachX = 3;
 constexpr int kStereoCensusReachY = 2;
 constexpr int kStereoCensusBits = (2 * kStereoCensusReachX + 1) * (2 * kStereoCensusReachY + 1) - 1;
-// Matching cost: census bits that differ plus the brightness difference up to the
-// limit, divided by the divisor. A small share: the census copes with views whose
-// exposure differs, the brightness only breaks the census's ties.
-constexpr int kStereoBrightnessLimit = 8;
-constexpr int kStereoBrightnessDivisor = 2;
+// Matching cost: census bits that differ plus the difference of the horizontal
+// gradients (half the grey difference of a pixel's neighbours left and right) up to
+// the limit. Both are blind to an exposure offset between the views; the gradient tells
+// weakly textured surfaces apart where the census bits are mostly noise.
+constexpr int kStereoGradientLimit = 4;
 // Aggregation: a step of one disparity along a path, any larger step, and how much
 // less that costs per grey level of brightness change.
 constexpr int kStereoSmallStepPenalty = 20;
@@ -54,8 +54,7 @@ constexpr StereoTunable kStereoTunables[] = {
     {"PATHS_PER_ITEM", kStereoPathsPerItem},
     {"CENSUS_REACH_X", kStereoCensusReachX},
     {"CENSUS_REACH_Y", kStereoCensusReachY},
-    {"BRIGHTNESS_LIMIT", kStereoBrightnessLimit},
-    {"BRIGHTNESS_DIVISOR", kStereoBrightnessDivisor},
+    {"GRADIENT_LIMIT", kStereoGradientLimit},
     {"SMALL_STEP_PENALTY", kStereoSmallStepPenalty},
     {"LARGE_STEP_PENALTY", kStereoLargeStepPenalty},
     {"EDGE_SLOPE", kStereoEdgeSlope},

@@ -3,8 +3,8 @@
 //
 // Each level: a census transform of both views; for every left pixel 16 disparity
 // candidates, the whole range on the coarsest level and around the coarser level's
-// result on the others; matching costs (census distance plus a little brightness
-// difference); semi-global aggregation along rows and columns, both ways; the best
+// result on the others; matching costs (census distance plus a little difference of
+// the horizontal gradients); semi-global aggregation along rows and columns, both ways; the best
 // candidate with a sub-pixel parabola, for the left view and, from the same sums,
 // for the right view; a 3 x 3 median; and a left-right check, whose rejects take the
 // background disparity around them. Last, on the finest level, each left pixel takes
@@ -45,13 +45,11 @@
 #endif
 #define CENSUS_BITS ((2 * CENSUS_REACH_X + 1) * (2 * CENSUS_REACH_Y + 1) - 1)
 
-// Matching cost: census bits that differ, plus the brightness difference up to
-// BRIGHTNESS_LIMIT divided by BRIGHTNESS_DIVISOR.
-#ifndef BRIGHTNESS_LIMIT
-#define BRIGHTNESS_LIMIT 8
-#endif
-#ifndef BRIGHTNESS_DIVISOR
-#define BRIGHTNESS_DIVISOR 2
+// Matching cost: census bits that differ, plus the difference of the horizontal
+// gradients (half the grey difference of the pixels left and right) up to
+// GRADIENT_LIMIT.
+#ifndef GRADIENT_LIMIT
+#define GRADIENT_LIMIT 4
 #endif
 #define OUTSIDE_COST 10        // the match would fall left of the right view
 #define OUT_OF_RANGE_COST 255  // beyond the disparity range searched
@@ -192,6 +190,7 @@ DEFINE_LOAD16(LoadUlong16, ulong)
             row[x + i] = v[i];                                          \
         }                                                               \
     }
+DEFINE_STORE16(StoreUchar16, uchar)
 DEFINE_STORE16(StoreShort16, short)
 DEFINE_STORE16(StoreFloat16, float)
 DEFINE_STORE16(StoreUlong16, ulong)
@@ -268,12 +267,16 @@ __kernel void HalveGrey(__global const uchar* input, __global uchar* output, int
 
 // ---------------------------------------------------------------------------------
 // Census transform: one bit per pixel of the census window but the centre, set where
-// that pixel is darker than the centre. Borders repeat the edge pixels.
+// that pixel is darker than the centre. Beside it the horizontal gradient, 128 plus
+// half the grey of the pixel to the right less that of the pixel to the left: the
+// matching cost compares both, and neither changes with a view's exposure offset.
+// Borders repeat the edge pixels.
 
 // The bits of the block at x of row y. With `inside`, the caller has made sure that
 // every row's pixels x - CENSUS_REACH_X to x + BLOCK - 1 + CENSUS_REACH_X lie inside the
 // picture, and the loads need no test.
-HELPER ulong16 CensusBits(__global const uchar* grey, int x, int y, int width, int height, bool inside)
+HELPER ulong16 CensusBits(__global const uchar* grey, int x, int y, int width, int height, bool inside,
+                          uchar16* gradient)
 {
     const uchar16 centre = LoadUchar16(grey + y * width, x, width);
     // The bits gather a byte at a time, at an eighth of the width of the 64-bit lanes
@@ -289,6 +292,12 @@ HELPER ulong16 CensusBits(__global const uchar* grey, int x, int y, int width, i
             if (dx != 0 || dy != 0) {
                 const uchar16 other =
                     inside ? *(__global const uchar16_any*)(row + x + dx) : LoadUchar16(row, x + dx, width);
+                if (dy == 0 && dx == -1) {
+                    *gradient = other;
+                } else if (dy == 0 && dx == 1) {
+                    *gradient = convert_uchar16((convert_short16(other) - convert_short16(*gradient)) / (short16)(2) +
+                                                (short16)(128));
+                }
                 // Through uint: Oclgrind takes the mask of a comparison of uchars wrongly.
                 const uchar16 darker = convert_uchar16(convert_uint16(other < centre) & 1u);
                 byte = (byte << (uchar16)(1)) | darker;
@@ -305,17 +314,20 @@ HELPER ulong16 CensusBits(__global const uchar* grey, int x, int y, int width, i
     return bits;
 }
 
-__kernel void Census(__global const uchar* grey, __global ulong* census, int width, int height)
+__kernel void Census(__global const uchar* grey, __global ulong* census, __global uchar* gradient, int width,
+                     int height)
 {
     const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
     if (x >= width || y >= 2 * height) {
         return;
     }
+    uchar16 g;
     const ulong16 bits = x >= CENSUS_REACH_X && x + BLOCK + CENSUS_REACH_X <= width
-                             ? CensusBits(grey, x, y, width, height, true)
-                             : CensusBits(grey, x, y, width, height, false);
+                             ? CensusBits(grey, x, y, width, height, true, &g)
+                             : CensusBits(grey, x, y, width, height, false, &g);
     StoreUlong16(bits, census + y * width, x, width);
+    StoreUchar16(g, gradient + y * width, x, width);
 }
 
 // ---------------------------------------------------------------------------------
@@ -492,23 +504,22 @@ __kernel void ChooseWindows(__global const float* coarse, int coarseWidth, int c
 // Matching cost of each candidate of each left pixel; a work-item takes a block of 16
 // pixels of a row.
 
-// The brightness part of 16 costs. The difference as the larger less the smaller: abs
+// The gradient part of 16 costs. The difference as the larger less the smaller: abs
 // of a vector goes a few lanes at a time on some processors.
-HELPER ushort16 BrightnessCost(uchar16 a, uchar16 b)
+HELPER ushort16 GradientCost(uchar16 a, uchar16 b)
 {
-    const ushort16 difference = convert_ushort16(max(a, b) - min(a, b));
-    return min(difference, (ushort16)(BRIGHTNESS_LIMIT)) / (ushort16)(BRIGHTNESS_DIVISOR);
+    return convert_ushort16(min(max(a, b) - min(a, b), (uchar16)(GRADIENT_LIMIT)));
 }
 
 // The costs of left pixel (x, y), whose candidates are w.
-HELPER uchar16 PixelCosts(__global const ulong* census, __global const uchar* grey, short2 w, int x, int y,
+HELPER uchar16 PixelCosts(__global const ulong* census, __global const uchar* gradient, short2 w, int x, int y,
                           int width, int height, int maxDisparity)
 {
     const int p = y * width + x;
     const ulong bits = census[p];
-    const short brightness = grey[p];
+    const uchar slope = gradient[p];
     __global const ulong* rightCensus = census + (height + y) * width;
-    __global const uchar* rightGrey = grey + (height + y) * width;
+    __global const uchar* rightGradient = gradient + (height + y) * width;
     ushort16 costs;
     if (x - w.y - (HALF_WINDOW - 1) >= 0) {
         // Every candidate's match lies inside the right view: two runs of 8 neighbours.
@@ -517,16 +528,16 @@ HELPER uchar16 PixelCosts(__global const ulong* census, __global const uchar* gr
         const ulong8 first = vload8(0, rightCensus + a).s76543210;
         const ulong8 second = vload8(0, rightCensus + b).s76543210;
         const uchar16 other =
-            (uchar16)(vload8(0, rightGrey + a).s76543210, vload8(0, rightGrey + b).s76543210);
+            (uchar16)(vload8(0, rightGradient + a).s76543210, vload8(0, rightGradient + b).s76543210);
         const ushort16 differing =
             (ushort16)(convert_ushort8(popcount(first ^ bits)), convert_ushort8(popcount(second ^ bits)));
-        costs = differing + BrightnessCost(other, (uchar16)(brightness));
+        costs = differing + GradientCost(other, (uchar16)(slope));
     } else {
         ushort c[CANDIDATES];
         for (int k = 0; k < CANDIDATES; ++k) {
             const int xr = x - CandidateDisparity(w, k);
             c[k] = xr >= 0 ? (ushort)(popcount(bits ^ rightCensus[xr]) +
-                                      min((int)abs(rightGrey[xr] - brightness), BRIGHTNESS_LIMIT) / BRIGHTNESS_DIVISOR)
+                                      min((int)abs(rightGradient[xr] - slope), GRADIENT_LIMIT))
                            : (ushort)OUTSIDE_COST;
         }
         costs = *(ushort16_any*)c;
@@ -569,8 +580,9 @@ HELPER void Transpose16(uchar16* m)
     }
 }
 
-__kernel void MatchingCost(__global const ulong* census, __global const uchar* grey, __global const short2* window,
-                           __global uchar* cost, int width, int height, int maxDisparity)
+__kernel void MatchingCost(__global const ulong* census, __global const uchar* gradient,
+                           __global const short2* window, __global uchar* cost, int width, int height,
+                           int maxDisparity)
 {
     const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
@@ -586,16 +598,16 @@ __kernel void MatchingCost(__global const ulong* census, __global const uchar* g
     if (x + BLOCK <= width && x - w.y - (HALF_WINDOW - 1) >= 0 &&
         all(*(__global const uint16_any*)(window + p) == (uint16)(as_uint(w)))) {
         const ulong16 bits = *(__global const ulong16_any*)(census + p);
-        const uchar16 brightness = *(__global const uchar16_any*)(grey + p);
+        const uchar16 slope = *(__global const uchar16_any*)(gradient + p);
         __global const ulong* rightCensus = census + (height + y) * width + x;
-        __global const uchar* rightGrey = grey + (height + y) * width + x;
+        __global const uchar* rightGradient = gradient + (height + y) * width + x;
         uchar16 m[CANDIDATES];
 #pragma unroll
         for (int k = 0; k < CANDIDATES; ++k) {
             const int d = CandidateDisparity(w, k);
             const ushort16 costs =
                 convert_ushort16(popcount(bits ^ *(__global const ulong16_any*)(rightCensus - d))) +
-                BrightnessCost(*(__global const uchar16_any*)(rightGrey - d), brightness);
+                GradientCost(*(__global const uchar16_any*)(rightGradient - d), slope);
             m[k] = convert_uchar16(d > maxDisparity ? (ushort16)(OUT_OF_RANGE_COST)
                                                     : min(costs, (ushort16)(OUT_OF_RANGE_COST - 1)));
         }
@@ -607,7 +619,7 @@ __kernel void MatchingCost(__global const ulong* census, __global const uchar* g
         return;
     }
     for (int i = 0; i < BLOCK && x + i < width; ++i) {
-        out[i] = PixelCosts(census, grey, window[p + i], x + i, y, width, height, maxDisparity);
+        out[i] = PixelCosts(census, gradient, window[p + i], x + i, y, width, height, maxDisparity);
     }
 }
 

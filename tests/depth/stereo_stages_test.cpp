@@ -57,6 +57,14 @@ uint64_t CensusTwin(const std::vector<uint8_t>& grey, int width, int height, int
     return bits;
 }
 
+// 128 plus half of the right neighbour's grey less the left one's (edges repeated).
+uint8_t GradientTwin(const std::vector<uint8_t>& grey, int width, int x, int y) {
+    const size_t row = static_cast<size_t>(y * width);
+    const int right = grey[row + static_cast<size_t>(std::min(x + 1, width - 1))];
+    const int left = grey[row + static_cast<size_t>(std::max(x - 1, 0))];
+    return static_cast<uint8_t>(128 + (right - left) / 2);
+}
+
 // The disparity to `range`, in steps of `step`, whose census distance summed over the pixel and
 // its neighbours in the row (edges repeated) is lowest; the smallest among equals. The
 // pixel's own estimate, rounded, where that distance is not lower than the estimate's by
@@ -143,16 +151,15 @@ Window WindowTwin(const std::vector<float>& coarse, int coarseWidth, int coarseH
     return {static_cast<int16_t>(first), static_cast<int16_t>(second)};
 }
 
-int CostTwin(const std::vector<uint64_t>& census, const std::vector<uint8_t>& grey, int width, int height,
+int CostTwin(const std::vector<uint64_t>& census, const std::vector<uint8_t>& gradient, int width, int height,
              int x, int y, int d, int range) {
     if (d > range) return 255;
     const int xr = x - d;
     if (xr < 0) return 10;
     const size_t p = static_cast<size_t>(y * width + x);
     const size_t r = static_cast<size_t>((height + y) * width + xr);
-    const int brightness =
-        std::min(std::abs(grey[r] - grey[p]), kStereoBrightnessLimit) / kStereoBrightnessDivisor;
-    return std::min(__builtin_popcountll(census[p] ^ census[r]) + brightness, 254);
+    const int slope = std::min(std::abs(gradient[r] - gradient[p]), kStereoGradientLimit);
+    return std::min(__builtin_popcountll(census[p] ^ census[r]) + slope, 254);
 }
 
 // One path's costs, candidate by candidate, looked up by disparity.
@@ -373,7 +380,8 @@ TEST_F(StereoStagesTest, CensusBitsOfAKnownPatch) {
     grey[9 * size + 8] = 150;
     const cl::Buffer greyBuffer = Upload(grey);
     const cl::Buffer census(device_->clContext, CL_MEM_READ_WRITE, grey.size() * sizeof(cl_ulong));
-    Launch("Census", Blocks(size), 2 * size, greyBuffer, census, size, size);
+    const cl::Buffer gradient(device_->clContext, CL_MEM_READ_WRITE, grey.size());
+    Launch("Census", Blocks(size), 2 * size, greyBuffer, census, gradient, size, size);
     const std::vector<uint64_t> bits = Download<uint64_t>(census, grey.size());
     // The darker pixel follows the centre in reading order, after the rows above and the
     // pixels to the left.
@@ -383,6 +391,11 @@ TEST_F(StereoStagesTest, CensusBitsOfAKnownPatch) {
     EXPECT_EQ(bits[8 * size + 9], 0u);
     // From the bright pixel, every neighbour is darker: every bit.
     EXPECT_EQ(bits[9 * size + 8], kCensusMask);
+    // Half its drop of 50: a fall to the right of its left neighbour, a rise for its right one.
+    const std::vector<uint8_t> slopes = Download<uint8_t>(gradient, grey.size());
+    EXPECT_EQ(slopes[8 * size + 8], 128 - 25);
+    EXPECT_EQ(slopes[8 * size + 10], 128 + 25);
+    EXPECT_EQ(slopes[8 * size + 9], 128);
 }
 
 TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
@@ -440,13 +453,16 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
         {"Census",
          [&] {
              const cl::Buffer bits(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels * sizeof(cl_ulong));
-             Launch("Census", Blocks(kWidth), 2 * kHeight, greyBuffer, bits, kWidth, kHeight);
+             const cl::Buffer gradient(device_->clContext, CL_MEM_READ_WRITE, 2 * pixels);
+             Launch("Census", Blocks(kWidth), 2 * kHeight, greyBuffer, bits, gradient, kWidth, kHeight);
              const std::vector<uint64_t> device = Download<uint64_t>(bits, 2 * pixels);
+             const std::vector<uint8_t> slopes = Download<uint8_t>(gradient, 2 * pixels);
              int wrong = 0;
              for (int y = 0; y < 2 * kHeight; ++y) {
                  for (int x = 0; x < kWidth; ++x) {
-                     wrong += device[static_cast<size_t>(y * kWidth + x)] !=
-                              CensusTwin(grey, kWidth, kHeight, x, y);
+                     const size_t p = static_cast<size_t>(y * kWidth + x);
+                     wrong += device[p] != CensusTwin(grey, kWidth, kHeight, x, y);
+                     wrong += slopes[p] != GradientTwin(grey, kWidth, x, y);
                  }
              }
              return wrong;
@@ -521,8 +537,8 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              // path takes blocks whose pixels share theirs; odd rows take the runs above.
              constexpr int width = 2 * kWidth - 13;
              const size_t costPixels = static_cast<size_t>(width * kHeight);
-             std::vector<uint8_t> costGrey(2 * costPixels);
-             for (uint8_t& g : costGrey) g = static_cast<uint8_t>(uniform(0, 255));
+             std::vector<uint8_t> costGradient(2 * costPixels);
+             for (uint8_t& g : costGradient) g = static_cast<uint8_t>(uniform(0, 255));
              std::vector<uint64_t> costCensus(2 * costPixels);
              for (uint64_t& c : costCensus)
                  c = (static_cast<uint64_t>(random()) << 16 ^ random()) & kCensusMask;
@@ -544,7 +560,7 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              const cl::Buffer cost(device_->clContext, CL_MEM_READ_WRITE, costPixels * kStereoCandidates);
              // A range below the windows' end: the candidates beyond it cost the most.
              const int range = kRange - 5;
-             Launch("MatchingCost", Blocks(width), kHeight, Upload(costCensus), Upload(costGrey),
+             Launch("MatchingCost", Blocks(width), kHeight, Upload(costCensus), Upload(costGradient),
                     Upload(costWindows), cost, width, kHeight, range);
              const std::vector<uint8_t> device = Download<uint8_t>(cost, costPixels * kStereoCandidates);
              int wrong = 0;
@@ -554,7 +570,7 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
                      for (int k = 0; k < kStereoCandidates; ++k) {
                          const int d = Candidate(costWindows[p], k);
                          wrong += device[p * kStereoCandidates + static_cast<size_t>(k)] !=
-                                  CostTwin(costCensus, costGrey, width, kHeight, x, y, d, range);
+                                  CostTwin(costCensus, costGradient, width, kHeight, x, y, d, range);
                      }
                  }
              }
