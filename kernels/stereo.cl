@@ -4,11 +4,11 @@
 // Each level: a census transform of both views; for every left pixel 16 disparity
 // candidates, the whole range on the coarsest level and around the coarser level's
 // result on the others; matching costs (census distance plus a little difference of
-// the horizontal gradients); semi-global aggregation along rows and columns, both ways; the best
-// candidate with a sub-pixel parabola, for the left view and, from the same sums,
-// for the right view; a 3 x 3 median; and a left-right check, whose rejects take the
-// background disparity around them. Last, on the finest level, each left pixel takes
-// the mean of the estimates around it that lie close to its own.
+// the horizontal gradients); semi-global aggregation along rows and columns, both
+// ways; the best candidate with a sub-pixel parabola, for the left view and, from the
+// same sums, for the right view; a 3 x 3 median; and a left-right check, whose rejects
+// take the background disparity around them. Last, on the finest level, each left
+// pixel takes the mean of the estimates around it that lie close to its own.
 //
 // Pictures are row 0 on top, rows without gaps. Both views of a level are stacked in
 // one buffer, the left one's rows first. Disparity maps are floats: left pixel x
@@ -283,6 +283,7 @@ HELPER ulong16 CensusBits(__global const uchar* grey, int x, int y, int width, i
     // they end in; the first neighbour in reading order ends in bit CENSUS_BITS - 1.
     ulong16 bits = 0;
     uchar16 byte = 0;
+    uchar16 before = 0;  // the pixels left of the centres, for the gradient
     int n = 0;
 #pragma unroll
     for (int dy = -CENSUS_REACH_Y; dy <= CENSUS_REACH_Y; ++dy) {
@@ -293,9 +294,9 @@ HELPER ulong16 CensusBits(__global const uchar* grey, int x, int y, int width, i
                 const uchar16 other =
                     inside ? *(__global const uchar16_any*)(row + x + dx) : LoadUchar16(row, x + dx, width);
                 if (dy == 0 && dx == -1) {
-                    *gradient = other;
+                    before = other;
                 } else if (dy == 0 && dx == 1) {
-                    *gradient = convert_uchar16((convert_short16(other) - convert_short16(*gradient)) / (short16)(2) +
+                    *gradient = convert_uchar16((convert_short16(other) - convert_short16(before)) / (short16)(2) +
                                                 (short16)(128));
                 }
                 // Through uint: Oclgrind takes the mask of a comparison of uchars wrongly.
