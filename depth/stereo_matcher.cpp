@@ -157,6 +157,33 @@ bool StereoMatcher::Check(cl_int iStatus, const char* what) {
     return true;
 }
 
+template <class Add>
+void StereoMatcher::ForEachBuffer(int32_t iWidth, int32_t iHeight, FrameBuffers* pFrame,
+                                  std::vector<Level>* pLevels, Add add) {
+    const size_t pixels = Pixels(iWidth, iHeight);
+    add(&pFrame->clBgr, 2 * pixels * 3);
+    add(&pFrame->clGradient, 2 * pixels);
+    add(&pFrame->clWindow, pixels * sizeof(cl_short2));
+    add(&pFrame->clCost, pixels * kStereoCandidates);
+    add(&pFrame->clSums, pixels * kStereoCandidates * sizeof(cl_ushort));
+    add(&pFrame->clSelected, 2 * pixels * sizeof(cl_float));
+    add(&pFrame->clMedian, 2 * pixels * sizeof(cl_float));
+    // The second level's size at most: the finest level takes the search, not makes it.
+    add(&pFrame->clCensusBest,
+        Pixels(PyramidLevelSize(iWidth, 1), PyramidLevelSize(iHeight, 1)) * sizeof(cl_short));
+    add(&pFrame->clGreyPicture, pixels * 3);
+    add(&pFrame->clColourPicture, pixels * 3);
+    for (size_t level = 0; level < pLevels->size(); ++level) {
+        Level& lv = (*pLevels)[level];
+        lv.iWidth = PyramidLevelSize(iWidth, static_cast<int>(level));
+        lv.iHeight = PyramidLevelSize(iHeight, static_cast<int>(level));
+        const size_t levelPixels = Pixels(lv.iWidth, lv.iHeight);
+        add(&lv.clGrey, 2 * levelPixels);
+        add(&lv.clCensus, 2 * levelPixels * sizeof(cl_ulong));
+        add(&lv.clDisparity, levelPixels * sizeof(cl_float));
+    }
+}
+
 std::string StereoMatcher::Refusal(int32_t iWidth, int32_t iHeight) const {
     const std::string size = std::to_string(iWidth) + " x " + std::to_string(iHeight);
     if (iMaxDisparity_ >= iWidth) {
@@ -169,15 +196,14 @@ std::string StereoMatcher::Refusal(int32_t iWidth, int32_t iHeight) const {
                " pyramid levels, which need views at least " + std::to_string(rows) + " pixels high, not " +
                size;
     }
-    // Every buffer, as Resize makes them; the largest is the sums. The levels halve,
-    // so all of them together hold less than 4 / 3 of the first one's pixels.
-    const cl_ulong pixels = static_cast<cl_ulong>(iWidth) * static_cast<cl_ulong>(iHeight);
-    const cl_ulong largest = pixels * kStereoCandidates * sizeof(cl_ushort);
-    const cl_ulong perPixel = 2 * 3 + 2 + sizeof(cl_short2) + kStereoCandidates + largest / pixels +
-                              2 * 2 * sizeof(cl_float) + 2 * 3;
-    const cl_ulong perLevelPixel = 2 * (1 + sizeof(cl_ulong)) + sizeof(cl_float);
-    const cl_ulong total =
-        pixels * perPixel + pixels * perLevelPixel * 4 / 3 + (pixels / 4 + 1) * sizeof(cl_short);
+    FrameBuffers frame;
+    std::vector<Level> levels(iLevels_);
+    cl_ulong total = 0;
+    cl_ulong largest = 0;
+    ForEachBuffer(iWidth, iHeight, &frame, &levels, [&](cl::Buffer*, size_t bytes) {
+        total += bytes;
+        largest = std::max<cl_ulong>(largest, bytes);
+    });
     if (largest > maxAllocBytes_) {
         return size + " pixels need a buffer of " + MegaBytes(largest) + ", above the device's largest of " +
                MegaBytes(maxAllocBytes_);
@@ -193,45 +219,26 @@ bool StereoMatcher::Resize(int32_t iWidth, int32_t iHeight) {
     if (!vLevels_.empty() && vLevels_[0].iWidth == iWidth && vLevels_[0].iHeight == iHeight) {
         return true;
     }
+    // The old buffers go first, so that the device never holds two frames' worth.
     vLevels_.clear();
+    frame_ = FrameBuffers();
     sLastError_ = Refusal(iWidth, iHeight);
     if (!sLastError_.empty()) {
         return false;
     }
+    FrameBuffers frame;
+    std::vector<Level> levels(iLevels_);
     cl_int iStatus = CL_SUCCESS;
-    const auto create = [&](cl::Buffer* pBuffer, size_t bytes) {
+    ForEachBuffer(iWidth, iHeight, &frame, &levels, [&](cl::Buffer* pBuffer, size_t bytes) {
         if (iStatus == CL_SUCCESS) {
             *pBuffer = cl::Buffer(clContext_, CL_MEM_READ_WRITE, bytes, nullptr, &iStatus);
         }
-    };
-    const size_t pixels = Pixels(iWidth, iHeight);
-    create(&clBgr_, 2 * pixels * 3);
-    // The second level's size at most: the finest level takes the search, not makes it.
-    create(&clCensusBest_,
-           Pixels(PyramidLevelSize(iWidth, 1), PyramidLevelSize(iHeight, 1)) * sizeof(cl_short));
-    create(&clGradient_, 2 * pixels);
-    create(&clWindow_, pixels * sizeof(cl_short2));
-    create(&clCost_, pixels * kStereoCandidates);
-    create(&clSums_, pixels * kStereoCandidates * sizeof(cl_ushort));
-    create(&clSelected_, 2 * pixels * sizeof(cl_float));
-    create(&clMedian_, 2 * pixels * sizeof(cl_float));
-    create(&clGreyPicture_, pixels * 3);
-    create(&clColourPicture_, pixels * 3);
-
-    std::vector<Level> vLevels(iLevels_);
-    for (int level = 0; level < iLevels_; ++level) {
-        Level& lv = vLevels[level];
-        lv.iWidth = PyramidLevelSize(iWidth, level);
-        lv.iHeight = PyramidLevelSize(iHeight, level);
-        const size_t levelPixels = Pixels(lv.iWidth, lv.iHeight);
-        create(&lv.clGrey, 2 * levelPixels);
-        create(&lv.clCensus, 2 * levelPixels * sizeof(cl_ulong));
-        create(&lv.clDisparity, levelPixels * sizeof(cl_float));
-    }
+    });
     if (!Check(iStatus, "creating the device buffers")) {
         return false;
     }
-    vLevels_ = std::move(vLevels);
+    frame_ = std::move(frame);
+    vLevels_ = std::move(levels);
     return true;
 }
 
@@ -265,50 +272,52 @@ bool StereoMatcher::MatchLevel(int level) {
     const int32_t w = lv.iWidth;
     const int32_t h = lv.iHeight;
     const int maxDisparity = LevelMaxDisparity(iMaxDisparity_, level);
-    bool ok = Check(SetArgs(census_.kernel, lv.clGrey, lv.clCensus, clGradient_, w, h), "Census arguments") &&
-              RunBlocks(census_, w, 2 * h);
+    bool ok =
+        Check(SetArgs(census_.kernel, lv.clGrey, lv.clCensus, frame_.clGradient, w, h), "Census arguments") &&
+        RunBlocks(census_, w, 2 * h);
 
     // The coarsest level searches the whole range; the others around the coarser result.
     if (level == iLevels_ - 1) {
         const cl_short2 wholeRange = {{0, kStereoCandidates / 2}};
-        ok = ok &&
-             Check(clQueue_.enqueueFillBuffer(clWindow_, wholeRange, 0, Pixels(w, h) * sizeof(cl_short2)),
-                   "setting the candidates");
+        ok = ok && Check(clQueue_.enqueueFillBuffer(frame_.clWindow, wholeRange, 0,
+                                                    Pixels(w, h) * sizeof(cl_short2)),
+                         "setting the candidates");
     } else {
         const Level& coarse = vLevels_[level + 1];
         ok = ok &&
              Check(SetArgs(chooseWindows_.kernel, coarse.clDisparity, coarse.iWidth, coarse.iHeight,
-                           clCensusBest_, clWindow_, w, h, maxDisparity),
+                           frame_.clCensusBest, frame_.clWindow, w, h, maxDisparity),
                    "ChooseWindows arguments") &&
              RunBlocks(chooseWindows_, w, (h + 1) / 2);
     }
-    ok =
-        ok &&
-        Check(SetArgs(matchingCost_.kernel, lv.clCensus, clGradient_, clWindow_, clCost_, w, h, maxDisparity),
-              "MatchingCost arguments") &&
-        RunBlocks(matchingCost_, w, h);
+    ok = ok &&
+         Check(SetArgs(matchingCost_.kernel, lv.clCensus, frame_.clGradient, frame_.clWindow, frame_.clCost,
+                       w, h, maxDisparity),
+               "MatchingCost arguments") &&
+         RunBlocks(matchingCost_, w, h);
 
     // Columns first: the device code picks the best candidates during the rows.
     for (const int rows : {0, 1}) {
         const size_t paths = static_cast<size_t>(rows ? h : w);
         ok = ok &&
-             Check(SetArgs(aggregatePaths_.kernel, clCost_, clWindow_, lv.clGrey, clSums_, clSelected_, w, h,
-                           rows),
+             Check(SetArgs(aggregatePaths_.kernel, frame_.clCost, frame_.clWindow, lv.clGrey, frame_.clSums,
+                           frame_.clSelected, w, h, rows),
                    "AggregatePaths arguments") &&
              Run(aggregatePaths_, (paths + kStereoPathsPerItem - 1) / kStereoPathsPerItem, 1, kPathGroup);
     }
 
-    ok = ok && Check(SetArgs(median3x3_.kernel, clSelected_, clMedian_, w, h), "Median3x3 arguments") &&
+    ok = ok &&
+         Check(SetArgs(median3x3_.kernel, frame_.clSelected, frame_.clMedian, w, h), "Median3x3 arguments") &&
          RunBlocks(median3x3_, w, 2 * h) &&
-         Check(SetArgs(checkConsistency_.kernel, clMedian_, clSelected_, w, h),
+         Check(SetArgs(checkConsistency_.kernel, frame_.clMedian, frame_.clSelected, w, h),
                "CheckConsistency arguments") &&
          RunPixels(checkConsistency_, w, h) &&
-         Check(SetArgs(fillHoles_.kernel, clSelected_, lv.clDisparity, w, h), "FillHoles arguments") &&
+         Check(SetArgs(fillHoles_.kernel, frame_.clSelected, lv.clDisparity, w, h), "FillHoles arguments") &&
          Run(fillHoles_, static_cast<size_t>(h), 1, kRowsPerGroup);
     // For the next finer level's candidates, beside the level's result.
     if (level > 0) {
         ok = ok &&
-             Check(SetArgs(bestCensusMatch_.kernel, lv.clCensus, lv.clDisparity, clCensusBest_, w, h,
+             Check(SetArgs(bestCensusMatch_.kernel, lv.clCensus, lv.clDisparity, frame_.clCensusBest, w, h,
                            maxDisparity, cl_int{SearchStep(maxDisparity)}),
                    "BestCensusMatch arguments") &&
              RunBlocks(bestCensusMatch_, w, h);
@@ -331,11 +340,11 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
 
     // Everything is queued at once, the device runs it back to back, and the host waits
     // for the last read-back only.
-    bool ok = Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_FALSE, 0, pixels * 3, pLeft),
+    bool ok = Check(clQueue_.enqueueWriteBuffer(frame_.clBgr, CL_FALSE, 0, pixels * 3, pLeft),
                     "uploading the left view") &&
-              Check(clQueue_.enqueueWriteBuffer(clBgr_, CL_FALSE, pixels * 3, pixels * 3, pRight),
+              Check(clQueue_.enqueueWriteBuffer(frame_.clBgr, CL_FALSE, pixels * 3, pixels * 3, pRight),
                     "uploading the right view") &&
-              Check(SetArgs(greyFromBgr_.kernel, clBgr_, vLevels_[0].clGrey, iWidth, 2 * iHeight),
+              Check(SetArgs(greyFromBgr_.kernel, frame_.clBgr, vLevels_[0].clGrey, iWidth, 2 * iHeight),
                     "GreyFromBgr arguments") &&
               RunBlocks(greyFromBgr_, iWidth, 2 * iHeight);
     for (int level = 1; level < iLevels_ && ok; ++level) {
@@ -351,25 +360,27 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
     }
     // The finest level's left view, its edges resolved into the median's buffer and then
     // smoothed into the selection's, which no level needs any more.
-    const cl::Buffer& clResult = clSelected_;
+    const cl::Buffer& clResult = frame_.clSelected;
     ok = ok &&
-         Check(SetArgs(resolveEdges_.kernel, vLevels_[0].clDisparity, vLevels_[0].clGrey, clMedian_, iWidth,
-                       iHeight),
+         Check(SetArgs(resolveEdges_.kernel, vLevels_[0].clDisparity, vLevels_[0].clGrey, frame_.clMedian,
+                       iWidth, iHeight),
                "ResolveEdges arguments") &&
          RunBlocks(resolveEdges_, iWidth, iHeight) &&
-         Check(SetArgs(smoothDisparity_.kernel, clMedian_, vLevels_[0].clGrey, clResult, iWidth, iHeight),
-               "SmoothDisparity arguments") &&
+         Check(
+             SetArgs(smoothDisparity_.kernel, frame_.clMedian, vLevels_[0].clGrey, clResult, iWidth, iHeight),
+             "SmoothDisparity arguments") &&
          RunBlocks(smoothDisparity_, iWidth, iHeight) &&
-         Check(SetArgs(showDisparity_.kernel, clResult, clGreyPicture_, clColourPicture_, iWidth, iHeight,
-                       iMaxDisparity_, cl_int{bColour}),
+         Check(SetArgs(showDisparity_.kernel, clResult, frame_.clGreyPicture, frame_.clColourPicture, iWidth,
+                       iHeight, iMaxDisparity_, cl_int{bColour}),
                "ShowDisparity arguments") &&
          RunBlocks(showDisparity_, iWidth, iHeight) &&
          Check(clQueue_.enqueueReadBuffer(clResult, CL_FALSE, 0, pixels * sizeof(float),
                                           pResult->vDisparity.data()),
                "reading the disparity back") &&
-         Check(clQueue_.enqueueReadBuffer(clGreyPicture_, CL_FALSE, 0, pixels * 3, pResult->vGrey.data()),
-               "reading the grey picture back") &&
-         (!bColour || Check(clQueue_.enqueueReadBuffer(clColourPicture_, CL_FALSE, 0, pixels * 3,
+         Check(
+             clQueue_.enqueueReadBuffer(frame_.clGreyPicture, CL_FALSE, 0, pixels * 3, pResult->vGrey.data()),
+             "reading the grey picture back") &&
+         (!bColour || Check(clQueue_.enqueueReadBuffer(frame_.clColourPicture, CL_FALSE, 0, pixels * 3,
                                                        pResult->vColour.data()),
                             "reading the colour picture back"));
     // Also after a failure: nothing queued may still use the caller's buffers.

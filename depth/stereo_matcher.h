@@ -69,6 +69,12 @@ private:
         cl::Buffer clCensus;
         cl::Buffer clDisparity;  // the left view's result, dense, guiding the next finer level
     };
+    // Sized for level 0 and used by each level in turn.
+    struct FrameBuffers {
+        cl::Buffer clBgr, clGradient, clWindow, clCost, clSums, clSelected, clMedian;
+        cl::Buffer clCensusBest;  // a level's best census matches, for the next finer level
+        cl::Buffer clGreyPicture, clColourPicture;
+    };
     struct Launch {
         const char* name;
         cl::Event event;
@@ -79,6 +85,12 @@ private:
         size_t maxGroup = 1;  // work-items of a work-group, as the device allows for this kernel
     };
 
+    // Calls add(buffer, bytes) for every device buffer of views of iWidth x iHeight, the
+    // frame's in `pFrame` and each level's in `pLevels`, whose sizes it sets: the one list
+    // that Resize makes and Refusal adds up.
+    template <class Add>
+    static void ForEachBuffer(int32_t iWidth, int32_t iHeight, FrameBuffers* pFrame,
+                              std::vector<Level>* pLevels, Add add);
     bool Resize(int32_t iWidth, int32_t iHeight);
     bool MatchLevel(int level);
     // `items` work-items along a row, in work-groups of up to `group` of them, for
@@ -102,11 +114,7 @@ private:
         median3x3_, checkConsistency_, fillHoles_, resolveEdges_, smoothDisparity_, showDisparity_;
 
     std::vector<Level> vLevels_;
-    // Sized for level 0 and used by each level in turn.
-    cl::Buffer clBgr_, clGradient_, clWindow_, clCost_, clSums_, clSelected_, clMedian_;
-    // A level's best census matches, for the next finer level: level 1's size.
-    cl::Buffer clCensusBest_;
-    cl::Buffer clGreyPicture_, clColourPicture_;
+    FrameBuffers frame_;
 
     std::vector<Launch> vLaunches_;
     std::string sLastError_;
