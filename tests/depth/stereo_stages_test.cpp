@@ -225,7 +225,7 @@ float MedianTwin(const std::vector<float>& map, int width, int height, int x, in
     return std::isinf(v[4]) ? -1.0f : v[4];
 }
 
-// A view's disparity where the other view's, at the partner it names, is within 1.
+// The left view's disparity where the right view's, at the partner it names, is within 1.
 float CheckedTwin(const std::vector<float>& map, int width, int height, int x, int y) {
     const float d = map[static_cast<size_t>(y * width + x)];
     const int partner = static_cast<int>(std::floor(static_cast<float>(x) - d + 0.5f));
