@@ -5,18 +5,59 @@
 namespace {
 
 constexpr int kDht = 0xC4;
+constexpr int kDqt = 0xDB;
 constexpr int kSos = 0xDA;
 constexpr int kEoi = 0xD9;
 constexpr int kProgressiveFrame = 0xC2;
 constexpr int kSlots = 4;  // per class; the decoder refuses selectors above them
 
-// Which slots of each class (0 DC, 1 AC) a DHT has filled so far.
+// Which Huffman slots of each class (0 DC, 1 AC) a DHT has filled so far, which
+// quantisation slots a DQT has, and which quantisation slots the frame's components name.
 struct DefinedTables {
     bool slot[2][kSlots] = {};
+    bool quantisation[kSlots] = {};
+    bool framed[kSlots] = {};
 };
 
 bool IsRestart(int marker) {
     return marker >= 0xD0 && marker <= 0xD7;
+}
+
+bool IsFrame(int marker) {
+    return marker == 0xC0 || marker == 0xC1 || marker == kProgressiveFrame;
+}
+
+// The tables of one DQT segment, as the decoder reads them: while the length left is
+// positive, a precision-and-slot byte and 64 entries of 1 or 2 bytes.
+void ReadQuantisation(const unsigned char* bytes, size_t size, size_t at, int64_t left,
+                      DefinedTables* pDefined) {
+    while (left > 0 && at < size) {
+        const int precision = bytes[at] >> 4;
+        const int slot = bytes[at] & 15;
+        if (slot < kSlots) pDefined->quantisation[slot] = true;
+        const int64_t entries = precision != 0 ? 128 : 64;
+        at += 1 + static_cast<size_t>(entries);
+        left -= 1 + entries;
+    }
+}
+
+// The quantisation slots that the frame header at `at` gives its components.
+void ReadFrame(const unsigned char* bytes, size_t size, size_t at, DefinedTables* pDefined) {
+    if (at + 5 >= size) return;
+    const size_t components = bytes[at + 5];
+    for (size_t c = 0; c < components && at + 8 + 3 * c < size; ++c) {
+        const int slot = bytes[at + 8 + 3 * c];
+        if (slot < kSlots) pDefined->framed[slot] = true;
+    }
+}
+
+// Whether every quantisation slot that the frame's components name has been filled:
+// the decoder multiplies by whatever an unfilled one holds.
+bool FrameQuantisationDefined(const DefinedTables& defined) {
+    for (int slot = 0; slot < kSlots; ++slot) {
+        if (defined.framed[slot] && !defined.quantisation[slot]) return false;
+    }
+    return true;
 }
 
 // From a marker's FF: skips fill bytes and returns the marker code, or -1 at the end.
@@ -79,7 +120,7 @@ size_t EndOfScan(const unsigned char* bytes, size_t size, size_t at) {
 
 }  // namespace
 
-const char* JpegHuffmanTableProblem(const unsigned char* bytes, size_t size) {
+const char* JpegTableProblem(const unsigned char* bytes, size_t size) {
     DefinedTables defined;
     bool progressive = false;
     size_t at = 2;  // past the start-of-image marker
@@ -100,8 +141,13 @@ const char* JpegHuffmanTableProblem(const unsigned char* bytes, size_t size) {
         if (marker == kDht && !ReadTables(bytes, size, at + 2, static_cast<int64_t>(length) - 2, &defined)) {
             return "a Huffman table of more than 256 codes";
         }
+        if (marker == kDqt) ReadQuantisation(bytes, size, at + 2, static_cast<int64_t>(length) - 2, &defined);
+        if (IsFrame(marker)) ReadFrame(bytes, size, at + 2, &defined);
         if (marker == kSos && !ScanTablesDefined(bytes, size, at + 2, progressive, defined)) {
             return "a scan uses a Huffman table that the file has not defined before it";
+        }
+        if (marker == kSos && !FrameQuantisationDefined(defined)) {
+            return "a scan comes before the quantisation tables that the frame names";
         }
         at += length;
         if (marker == kSos) at = EndOfScan(bytes, size, at);

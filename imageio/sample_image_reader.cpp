@@ -141,7 +141,7 @@ std::string ReadWithStb(const std::string& file, FileKind kind, const SampleSize
     const ImageFileError error = ReadWholeFile(file.c_str(), &bytes);
     if (error != ImageFileError::None) return Problem(file, error);
     if (kind == FileKind::Jpeg) {
-        const char* tableProblem = JpegHuffmanTableProblem(bytes.data(), bytes.size());
+        const char* tableProblem = JpegTableProblem(bytes.data(), bytes.size());
         if (tableProblem != nullptr) return file + " cannot be decoded: Corrupt JPEG (" + tableProblem + ")";
     }
     if (kind == FileKind::Png) {

@@ -243,6 +243,9 @@ TEST_F(SampleImageFiles, DamagedCutShortOrRefusedFilesAreOneLineAndChangeNothing
         {"slot.jpg", with(jpegBytes, scan + 6, {0x33}),
          " cannot be decoded: Corrupt JPEG (a scan uses a Huffman table that the file has not defined before "
          "it)"},
+        {"quantisation.jpg", with(jpegBytes, frame + 12, {2}),
+         " cannot be decoded: Corrupt JPEG (a scan comes before the quantisation tables that the frame "
+         "names)"},
         {"cut.ppm", cut(ppmBytes, ppmBytes.size() - 1),
          " is incomplete: it holds " + std::to_string(ppmBytes.size() - 1) + " of " +
              std::to_string(ppmBytes.size()) + " bytes"},
