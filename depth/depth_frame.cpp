@@ -53,7 +53,7 @@ void TellScores(DepthState* pState, const TruthMap& truth) {
     const std::string scores =
         "Scores against " + options.sTruthFile +
         (options.sTruthMaskFile.empty() ? "" : ", visible pixels from " + options.sTruthMaskFile) + ":\n" +
-        FormatScores(ScoreDisparity(pState->result.vDisparity.data(), truth));
+        FormatScores(ScoreDisparity(pState->result.vDisparity.data(), truth, pState->result.vChecked.data()));
     if (pState->scores.IsNew(scores)) DEBUG_PRINT("%s", scores.c_str());
 }
 
@@ -81,8 +81,10 @@ bool RunDepthFrame(DepthState* pState) {
     }
     DisparityResult& result = pState->result;
     const auto matchStart = std::chrono::steady_clock::now();
+    const unsigned readBack =
+        (pState->hWindow != nullptr ? kReadColour : 0u) | (truth.vDisparity.empty() ? 0u : kReadChecked);
     if (!pState->matcher.Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, &result,
-                               pState->hWindow != nullptr)) {
+                               readBack)) {
         return Fail(pState, "Matching failed on the device: " + pState->matcher.LastError());
     }
     const std::chrono::duration<double> matchTime = std::chrono::steady_clock::now() - matchStart;

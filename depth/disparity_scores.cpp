@@ -69,36 +69,46 @@ std::string Line(const char* name, const ErrorScores& scores) {
 
 }  // namespace
 
-DisparityScores ScoreDisparity(const float* pEstimate, const TruthMap& truth) {
+DisparityScores ScoreDisparity(const float* pEstimate, const TruthMap& truth, const uint8_t* pChecked) {
     Sums all;
     Sums visible;
+    Sums checked;
+    Sums filled;
     const bool hasVisible = truth.vVisible.size() == truth.vDisparity.size();
     for (size_t i = 0; i < truth.vDisparity.size(); ++i) {
         if (!std::isfinite(truth.vDisparity[i])) continue;
         all.Add(pEstimate[i], truth.vDisparity[i]);
         if (hasVisible && truth.vVisible[i] != 0) visible.Add(pEstimate[i], truth.vDisparity[i]);
+        if (pChecked != nullptr) (pChecked[i] != 0 ? checked : filled).Add(pEstimate[i], truth.vDisparity[i]);
     }
-    return DisparityScores{all.Scores(), visible.Scores(), hasVisible};
+    return DisparityScores{all.Scores(),    visible.Scores(), checked.Scores(),
+                           filled.Scores(), hasVisible,       pChecked != nullptr};
 }
 
 DisparityScores MeanScores(const std::vector<DisparityScores>& scores) {
-    DisparityScores sum;
-    int allCount = 0;
-    int visibleCount = 0;
+    struct Mean {
+        ErrorScores sum;
+        int count = 0;
+        void Add(bool has, const ErrorScores& set) {
+            if (!has || set.iPixels == 0) return;
+            AddTo(&sum, set);
+            ++count;
+        }
+    } all, visible, checked, filled;
+    DisparityScores mean;
     for (const DisparityScores& pair : scores) {
-        if (pair.all.iPixels > 0) {
-            AddTo(&sum.all, pair.all);
-            ++allCount;
-        }
-        if (pair.bHasVisible && pair.visible.iPixels > 0) {
-            AddTo(&sum.visible, pair.visible);
-            ++visibleCount;
-        }
-        sum.bHasVisible = sum.bHasVisible || pair.bHasVisible;
+        all.Add(true, pair.all);
+        visible.Add(pair.bHasVisible, pair.visible);
+        checked.Add(pair.bHasChecked, pair.checked);
+        filled.Add(pair.bHasChecked, pair.filled);
+        mean.bHasVisible = mean.bHasVisible || pair.bHasVisible;
+        mean.bHasChecked = mean.bHasChecked || pair.bHasChecked;
     }
-    sum.all = Divided(sum.all, allCount);
-    sum.visible = Divided(sum.visible, visibleCount);
-    return sum;
+    mean.all = Divided(all.sum, all.count);
+    mean.visible = Divided(visible.sum, visible.count);
+    mean.checked = Divided(checked.sum, checked.count);
+    mean.filled = Divided(filled.sum, filled.count);
+    return mean;
 }
 
 std::string FormatScores(const DisparityScores& scores) {
@@ -106,5 +116,9 @@ std::string FormatScores(const DisparityScores& scores) {
         "pixels     count  bad-0.5    bad-1    bad-2    bad-4       D1    mean     rms  estimated\n";
     text += Line("all", scores.all);
     if (scores.bHasVisible) text += Line("visible", scores.visible);
+    if (scores.bHasChecked) {
+        text += Line("checked", scores.checked);
+        text += Line("filled", scores.filled);
+    }
     return text;
 }

@@ -30,15 +30,20 @@ struct ErrorScores {
 struct DisparityScores {
     ErrorScores all;
     ErrorScores visible;  // only where the truth says which pixels are visible
+    ErrorScores checked;  // where the estimate passed the matcher's left-right check
+    ErrorScores filled;   // where the matcher filled it in instead
     bool bHasVisible = false;
+    bool bHasChecked = false;  // for checked and filled
 };
 
-// `pEstimate` holds truth.iWidth x truth.iHeight values, not finite where no estimate.
-DisparityScores ScoreDisparity(const float* pEstimate, const TruthMap& truth);
+// `pEstimate` holds truth.iWidth x truth.iHeight values, not finite where no estimate;
+// `pChecked`, where given, as many flags, nonzero where the estimate passed the check.
+DisparityScores ScoreDisparity(const float* pEstimate, const TruthMap& truth,
+                               const uint8_t* pChecked = nullptr);
 
 // Each field's mean over the pairs (of those whose set has pixels).
 DisparityScores MeanScores(const std::vector<DisparityScores>& scores);
 
-// A header line and a line per set, aligned: pixels, bad-0.5, bad-1, bad-2, bad-4, D1,
+// A header line and a line per set that it has, aligned: pixels, bad-0.5, bad-1, bad-2, bad-4, D1,
 // mean, rms, estimated. Each line ends with a newline.
 std::string FormatScores(const DisparityScores& scores);

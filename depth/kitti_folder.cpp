@@ -75,7 +75,8 @@ PairOutcome RunPair(const KittiFolder& folder, const std::string& name, StereoMa
     outcome.sProblem = pMatcher->Refusal(pair.iWidth, pair.iHeight);
     if (!outcome.sProblem.empty()) return outcome;
     const auto start = std::chrono::steady_clock::now();
-    if (!pMatcher->Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, pResult, false)) {
+    if (!pMatcher->Match(pair.pLeft.get(), pair.pRight.get(), pair.iWidth, pair.iHeight, pResult,
+                         kReadChecked)) {
         outcome.sProblem = "matching failed on the device: " + pMatcher->LastError();
         return outcome;
     }
@@ -89,7 +90,7 @@ PairOutcome RunPair(const KittiFolder& folder, const std::string& name, StereoMa
         return outcome;
     }
     if (!truth.vDisparity.empty()) {
-        outcome.scores = ScoreDisparity(pResult->vDisparity.data(), truth);
+        outcome.scores = ScoreDisparity(pResult->vDisparity.data(), truth, pResult->vChecked.data());
         outcome.bScored = true;
     }
     return outcome;

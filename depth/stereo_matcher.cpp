@@ -326,7 +326,9 @@ bool StereoMatcher::MatchLevel(int level) {
 }
 
 bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth,
-                          int32_t iHeight, DisparityResult* pResult, bool bColour) {
+                          int32_t iHeight, DisparityResult* pResult, unsigned readBack) {
+    const bool bColour = (readBack & kReadColour) != 0;
+    const bool bChecked = (readBack & kReadChecked) != 0;
     vLaunches_.clear();
     if (!Resize(iWidth, iHeight)) {
         return false;
@@ -337,6 +339,7 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
     pResult->vDisparity.resize(pixels);
     pResult->vGrey.resize(pixels * 3);
     pResult->vColour.resize(bColour ? pixels * 3 : 0);
+    std::vector<float> checked(bChecked ? pixels : 0);
 
     // Everything is queued at once, the device runs it back to back, and the host waits
     // for the last read-back only.
@@ -358,6 +361,10 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
     for (int level = iLevels_ - 1; level >= 0 && ok; --level) {
         ok = MatchLevel(level);
     }
+    // The finest level's checked estimates, before the smoothing below takes their buffer.
+    ok = ok && (!bChecked || Check(clQueue_.enqueueReadBuffer(frame_.clSelected, CL_FALSE, 0,
+                                                              pixels * sizeof(float), checked.data()),
+                                   "reading the checked estimates back"));
     // The finest level's left view, its edges resolved into the median's buffer and then
     // smoothed into the selection's, which no level needs any more.
     const cl::Buffer& clResult = frame_.clSelected;
@@ -385,7 +392,10 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
                             "reading the colour picture back"));
     // Also after a failure: nothing queued may still use the caller's buffers.
     const cl_int iFinished = clQueue_.finish();
-    return ok && Check(iFinished, "finishing the frame's device work");
+    ok = ok && Check(iFinished, "finishing the frame's device work");
+    pResult->vChecked.resize(ok ? checked.size() : 0);
+    for (size_t i = 0; i < checked.size(); ++i) pResult->vChecked[i] = checked[i] >= 0.0f;
+    return ok;
 }
 
 std::vector<KernelTime> StereoMatcher::LastKernelTimes() const {

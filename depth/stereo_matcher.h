@@ -27,6 +27,14 @@ struct DisparityResult {
     std::vector<float> vDisparity;       // of the left view, row 0 on top; INFINITY where no estimate
     std::vector<unsigned char> vGrey;    // 3 samples per pixel: grey 4 x disparity
     std::vector<unsigned char> vColour;  // 3 samples per pixel: the colour map, blue-green-red; or none
+    // 1 where the estimate passed the left-right check, 0 where the fill gave it; or none
+    std::vector<uint8_t> vChecked;
+};
+
+// What a match reads back beside the disparity and its grey picture.
+enum MatchReadBack : unsigned {
+    kReadColour = 1u,   // the colour picture
+    kReadChecked = 2u,  // which estimates passed the left-right check
 };
 
 struct KernelTime {
@@ -42,10 +50,10 @@ public:
     bool Init(const ComputeDevice& device, int iMaxDisparity);
 
     // Matches a pair of 3-sample pixel buffers of one size (row 0 on top) and reads
-    // the result back, the colour picture only with `bColour`. False on a device error
-    // or a size the range or the device cannot take, which LastError() then names.
+    // the result back, with what `readBack` names (MatchReadBack flags). False on a device
+    // error or a size the range or the device cannot take, which LastError() then names.
     bool Match(const unsigned char* pLeft, const unsigned char* pRight, int32_t iWidth, int32_t iHeight,
-               DisparityResult* pResult, bool bColour = true);
+               DisparityResult* pResult, unsigned readBack = kReadColour);
 
     // Device time per kernel during the last Match; empty unless the queue profiles.
     std::vector<KernelTime> LastKernelTimes() const;

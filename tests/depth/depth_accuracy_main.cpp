@@ -60,7 +60,8 @@ void SavePictures(const std::string& dir, const std::string& name, const Dispari
 DisparityScores Measure(StereoMatcher& matcher, const std::string& name, const Views& views,
                         const TruthMap& truth, const Options& options) {
     DisparityResult result;
-    if (!matcher.Match(views.left, views.right, views.width, views.height, &result)) {  // also warms up
+    if (!matcher.Match(views.left, views.right, views.width, views.height, &result,
+                       kReadColour | kReadChecked)) {  // also warms up
         std::printf("%s: %s\n", name.c_str(), matcher.LastError().c_str());
         return DisparityScores();
     }
@@ -69,7 +70,8 @@ DisparityScores Measure(StereoMatcher& matcher, const std::string& name, const V
     const std::clock_t cpuStart = std::clock();
     for (int i = 0; i < kRepeats; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        matcher.Match(views.left, views.right, views.width, views.height, &result);
+        matcher.Match(views.left, views.right, views.width, views.height, &result,
+                      kReadColour | kReadChecked);
         const auto end = std::chrono::steady_clock::now();
         best = std::min(best, std::chrono::duration<double, std::milli>(end - start).count());
         for (const KernelTime& time : matcher.LastKernelTimes()) {
@@ -80,7 +82,7 @@ DisparityScores Measure(StereoMatcher& matcher, const std::string& name, const V
         }
     }
     const double cpu = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC / kRepeats;
-    const DisparityScores scores = ScoreDisparity(result.vDisparity.data(), truth);
+    const DisparityScores scores = ScoreDisparity(result.vDisparity.data(), truth, result.vChecked.data());
     std::printf(
         "%s: %d x %d, disparities 0 - %d, %.2f ms a match (fastest of %d), %.2f ms processor time\n%s",
         name.c_str(), views.width, views.height, matcher.MaxDisparity(), best, kRepeats, cpu,

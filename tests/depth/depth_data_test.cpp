@@ -177,7 +177,8 @@ TEST(DisparityScores, HandMadeMapsScoreAsWorkedOut) {
     const float estimate[] = {10.5f, 21.5f, 33, INFINITY, 5, 104.5f, 50, 12};
     // Errors of the 7 pixels with truth: 0.5, 1.5, 3, 40, 4.5, 0, 4. Pixel 2's 3 px is
     // not over 3; pixel 5's 4.5 px is not over 5 % of 100; pixel 7's 4 px is over both.
-    const DisparityScores scores = ScoreDisparity(estimate, truth);
+    const uint8_t checked[] = {1, 0, 1, 0, 1, 1, 1, 0};
+    const DisparityScores scores = ScoreDisparity(estimate, truth, checked);
     struct Expected {
         const ErrorScores& got;
         int64_t pixels;
@@ -197,8 +198,11 @@ TEST(DisparityScores, HandMadeMapsScoreAsWorkedOut) {
          6},
         // The visible pixels with truth: 0, 1, 3, 5, 7.
         {scores.visible, 5, {4, 4, 3, 2}, 2, 0.5 + 1.5 + 40 + 4.5 + 4, 0.25 + 2.25 + 1600 + 20.25 + 16, 4},
+        // The checked pixels with truth: 0, 2, 5, 6; the filled ones: 1, 3, 7.
+        {scores.checked, 4, {2, 2, 2, 1}, 0, 0.5 + 3 + 4.5, 0.25 + 9 + 20.25, 4},
+        {scores.filled, 3, {3, 3, 2, 1}, 2, 1.5 + 40 + 4, 2.25 + 1600 + 16, 2},
     };
-    ASSERT_TRUE(scores.bHasVisible);
+    ASSERT_TRUE(scores.bHasVisible && scores.bHasChecked);
     for (const Expected& e : expected) {
         const double n = static_cast<double>(e.pixels);
         EXPECT_EQ(e.got.iPixels, e.pixels);
@@ -213,7 +217,7 @@ TEST(DisparityScores, HandMadeMapsScoreAsWorkedOut) {
     // Without a mask there is no visible set; a perfect estimate scores 0 everywhere.
     truth.vVisible.clear();
     const DisparityScores perfect = ScoreDisparity(truth.vDisparity.data(), truth);
-    EXPECT_FALSE(perfect.bHasVisible);
+    EXPECT_FALSE(perfect.bHasVisible || perfect.bHasChecked);
     EXPECT_EQ(perfect.all.iPixels, 7);
     EXPECT_EQ(perfect.all.dBadPercent[0] + perfect.all.dD1Percent + perfect.all.dRmsError, 0.0);
     EXPECT_EQ(perfect.all.dEstimatedPercent, 100.0);
@@ -223,6 +227,7 @@ TEST(DisparityScores, HandMadeMapsScoreAsWorkedOut) {
     EXPECT_DOUBLE_EQ(mean.all.dBadPercent[1], 100.0 * 5 / 7 / 2);
     EXPECT_DOUBLE_EQ(mean.all.dMeanError, 53.5 / 7 / 2);
     EXPECT_DOUBLE_EQ(mean.visible.dD1Percent, 100.0 * 2 / 5);
+    EXPECT_DOUBLE_EQ(mean.filled.dD1Percent, 100.0 * 2 / 3);
     EXPECT_EQ(mean.all.iPixels, 14);
 
     const std::string table = FormatScores(scores);
@@ -233,6 +238,8 @@ TEST(DisparityScores, HandMadeMapsScoreAsWorkedOut) {
                   0),
               0u)
         << table;
+    EXPECT_NE(table.find("\nchecked         4 "), std::string::npos) << table;
+    EXPECT_NE(table.find("\nfilled          3 "), std::string::npos) << table;
 }
 
 TEST(TruthFiles, EachFormatGivesDisparitiesWithUnknownsAndVisiblePixels) {

@@ -501,6 +501,8 @@ TEST_F(KorrDepthProcess, ASceneFolderGivesMiddleburyNamedResultsScoresDepthAndAP
     const int64_t known = static_cast<int64_t>(Sample().width - 1) * Sample().height;
     EXPECT_NE(out.find(ScoresLine("all", known)), std::string::npos) << out;
     EXPECT_NE(out.find(ScoresLine("visible", known - 10 * (Sample().width - 1))), std::string::npos) << out;
+    EXPECT_NE(out.find("\nchecked "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nfilled "), std::string::npos) << out;
     EXPECT_GT(std::stod(ReadFileText(folder() / "timemine.txt")), 0.0);
 
     // Depth and points follow from the disparity and calib.txt, worked out here.

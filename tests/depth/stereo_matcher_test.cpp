@@ -2,6 +2,7 @@
 // project's sample pair and small synthetic ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -86,6 +87,24 @@ protected:
 std::unique_ptr<ComputeDevice> StereoMatcherTest::device_;
 std::map<int, std::unique_ptr<StereoMatcher>> StereoMatcherTest::matchers_;
 bool StereoMatcherTest::ready_ = false;
+
+// Which estimates passed the left-right check comes back only when asked for, and
+// asking changes nothing else. The sample's occlusions fail the check.
+TEST_F(StereoMatcherTest, TheCheckedEstimatesComeBackOnRequestAlone) {
+    const StereoSample sample = GenerateSampleScene();
+    const DisparityResult plain = Match(sample.left, sample.right, sample.width, sample.height);
+    DisparityResult withChecked;
+    ASSERT_TRUE(MatcherFor(kMaxDisparity)
+                    .Match(sample.left.data(), sample.right.data(), sample.width, sample.height, &withChecked,
+                           kReadChecked));
+    EXPECT_TRUE(plain.vChecked.empty());
+    EXPECT_TRUE(withChecked.vColour.empty());
+    EXPECT_EQ(withChecked.vDisparity, plain.vDisparity);
+    ASSERT_EQ(withChecked.vChecked.size(), plain.vDisparity.size());
+    const size_t kept = std::count(withChecked.vChecked.begin(), withChecked.vChecked.end(), 1);
+    EXPECT_GT(kept, plain.vDisparity.size() * 8 / 10);
+    EXPECT_LT(kept, plain.vDisparity.size());
+}
 
 // The window's bar computes the device's colour map on the host; they must agree.
 TEST_F(StereoMatcherTest, TheSamplePairIsAtMostTwoPercentBadAndColouredAsTheBarIs) {
