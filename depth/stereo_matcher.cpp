@@ -162,6 +162,7 @@ void StereoMatcher::ForEachBuffer(int32_t iWidth, int32_t iHeight, FrameBuffers*
                                   std::vector<Level>* pLevels, Add add) {
     const size_t pixels = Pixels(iWidth, iHeight);
     add(&pFrame->clBgr, 2 * pixels * 3);
+    add(&pFrame->clColour, pixels * sizeof(cl_uint));
     add(&pFrame->clGradient, 2 * pixels);
     add(&pFrame->clWindow, pixels * sizeof(cl_short2));
     add(&pFrame->clCost, pixels * kStereoCandidates);
@@ -347,7 +348,8 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
                     "uploading the left view") &&
               Check(clQueue_.enqueueWriteBuffer(frame_.clBgr, CL_FALSE, pixels * 3, pixels * 3, pRight),
                     "uploading the right view") &&
-              Check(SetArgs(greyFromBgr_.kernel, frame_.clBgr, vLevels_[0].clGrey, iWidth, 2 * iHeight),
+              Check(SetArgs(greyFromBgr_.kernel, frame_.clBgr, vLevels_[0].clGrey, frame_.clColour, iWidth,
+                            2 * iHeight),
                     "GreyFromBgr arguments") &&
               RunBlocks(greyFromBgr_, iWidth, 2 * iHeight);
     for (int level = 1; level < iLevels_ && ok; ++level) {
@@ -369,7 +371,7 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
     // smoothed into the selection's, which no level needs any more.
     const cl::Buffer& clResult = frame_.clSelected;
     ok = ok &&
-         Check(SetArgs(resolveEdges_.kernel, vLevels_[0].clDisparity, vLevels_[0].clGrey, frame_.clMedian,
+         Check(SetArgs(resolveEdges_.kernel, vLevels_[0].clDisparity, frame_.clColour, frame_.clMedian,
                        iWidth, iHeight),
                "ResolveEdges arguments") &&
          RunBlocks(resolveEdges_, iWidth, iHeight) &&

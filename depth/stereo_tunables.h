@@ -37,11 +37,12 @@ constexpr int kStereoSmoothReachX = 4;
 constexpr int kStereoSmoothReachY = 2;
 constexpr int kStereoSmoothGreyLimit = 32;
 // Depth edges: the reach in pixels of the vote on a pixel's side along the row and
-// across it, and the grey levels a voter may differ by. Both reach farther along the
-// rows, where a census window drags a surface across an edge.
+// across it, and the levels by which a voter's blue, green and red may each differ.
+// Both reach farther along the rows, where a census window drags a surface across an
+// edge.
 constexpr int kStereoEdgeReachX = 5;
 constexpr int kStereoEdgeReachY = 2;
-constexpr int kStereoEdgeGreyLimit = 16;
+constexpr int kStereoEdgeColourLimit = 20;
 
 struct StereoTunable {
     const char* name;  // in stereo.cl
@@ -65,7 +66,7 @@ constexpr StereoTunable kStereoTunables[] = {
     {"SMOOTH_GREY_LIMIT", kStereoSmoothGreyLimit},
     {"EDGE_REACH_X", kStereoEdgeReachX},
     {"EDGE_REACH_Y", kStereoEdgeReachY},
-    {"EDGE_GREY_LIMIT", kStereoEdgeGreyLimit},
+    {"EDGE_COLOUR_LIMIT", kStereoEdgeColourLimit},
 };
 
 // The build options of stereo.cl for a range of 0 to iMaxDisparity.

@@ -101,16 +101,16 @@
 #define SMOOTH_TOLERANCE 2.0f
 
 // Depth edges: where the estimates within EDGE_REACH_X pixels along the row and
-// EDGE_REACH_Y across it span more than EDGE_SPAN, neighbours whose grey differs by at
-// most EDGE_GREY_LIMIT vote on the pixel's side.
+// EDGE_REACH_Y across it span more than EDGE_SPAN, neighbours whose colour differs by at
+// most EDGE_COLOUR_LIMIT in each of blue, green and red vote on the pixel's side.
 #ifndef EDGE_REACH_X
 #define EDGE_REACH_X 5
 #endif
 #ifndef EDGE_REACH_Y
 #define EDGE_REACH_Y 2
 #endif
-#ifndef EDGE_GREY_LIMIT
-#define EDGE_GREY_LIMIT 16
+#ifndef EDGE_COLOUR_LIMIT
+#define EDGE_COLOUR_LIMIT 20
 #endif
 #define EDGE_SPAN 2.0f
 
@@ -173,6 +173,7 @@ typedef ulong16 __attribute__((aligned(8))) ulong16_any;
     }
 DEFINE_LOAD16(LoadUchar16, uchar)
 DEFINE_LOAD16(LoadShort16, short)
+DEFINE_LOAD16(LoadUint16, uint)
 DEFINE_LOAD16(LoadFloat16, float)
 DEFINE_LOAD16(LoadUlong16, ulong)
 
@@ -192,6 +193,7 @@ DEFINE_LOAD16(LoadUlong16, ulong)
     }
 DEFINE_STORE16(StoreUchar16, uchar)
 DEFINE_STORE16(StoreShort16, short)
+DEFINE_STORE16(StoreUint16, uint)
 DEFINE_STORE16(StoreFloat16, float)
 DEFINE_STORE16(StoreUlong16, ulong)
 
@@ -206,8 +208,10 @@ HELPER int StackedRow(int y, int dy, int height)
 // Pyramid
 
 // Rec. 601 luma in 8 bits, from blue, green, red; a block of 16 pixels a work-item, as
-// 3-byte pixels read one by one are slow on processors.
-__kernel void GreyFromBgr(__global const uchar* bgr, __global uchar* grey, int width, int rows)
+// 3-byte pixels read one by one are slow on processors. Beside it, for the left view (the
+// first half of the rows), each pixel's colour as blue | green << 8 | red << 16.
+__kernel void GreyFromBgr(__global const uchar* bgr, __global uchar* grey, __global uint* colour, int width,
+                          int rows)
 {
     const int x = get_global_id(0) * BLOCK;
     const int y = get_global_id(1);
@@ -238,15 +242,11 @@ __kernel void GreyFromBgr(__global const uchar* bgr, __global uchar* grey, int w
     const ushort16 value = (ushort16)(29) * *(ushort16_any*)b + (ushort16)(150) * *(ushort16_any*)g +
                            (ushort16)(77) * *(ushort16_any*)r;
     const uchar16 luma = convert_uchar16((value + (ushort16)(128)) >> (ushort16)(8));
-    __global uchar* out = grey + y * width + x;
-    if (count == BLOCK) {
-        *(__global uchar16_any*)out = luma;
-        return;
-    }
-    uchar l[BLOCK];
-    *(uchar16_any*)l = luma;
-    for (int i = 0; i < count; ++i) {
-        out[i] = l[i];
+    StoreUchar16(luma, grey + y * width, x, width);
+    if (y < rows / 2) {
+        const uint16 packed = convert_uint16(*(ushort16_any*)b) | convert_uint16(*(ushort16_any*)g) << 8 |
+                              convert_uint16(*(ushort16_any*)r) << 16;
+        StoreUint16(packed, colour + y * width, x, width);
     }
 }
 
@@ -954,11 +954,22 @@ __kernel void FillHoles(__global const float* checked, __global float* output, i
     }
 }
 
+// Whether each of 16 colours lies within EDGE_COLOUR_LIMIT of the pixel's own in every
+// channel, given the pixel's channels less the limit (`low`, wrapping below 0): one
+// unsigned comparison a channel, as in SmoothDisparity.
+HELPER int16 LikeColour(uint16 colour, uint16 lowBlue, uint16 lowGreen, uint16 lowRed)
+{
+    const uint16 span = 2 * EDGE_COLOUR_LIMIT;
+    return (colour & 255u) - lowBlue <= span && (colour >> 8 & 255u) - lowGreen <= span &&
+           (colour >> 16) - lowRed <= span;
+}
+
 // Near a depth edge, the estimates around a left pixel split into a lower and a higher
-// side; a pixel on the side that fewer of its neighbours of a like grey take moves to
+// side; a pixel on the side that fewer of its neighbours of a like colour take moves to
 // the mean of those on the other side. A census window reaching across an edge drags
-// the nearer surface over it; the grey says where the edge lies.
-__kernel void ResolveEdges(__global const float* input, __global const uchar* grey, __global float* output,
+// the nearer surface over it; the colour says where the edge lies, also where two
+// surfaces' greys are alike.
+__kernel void ResolveEdges(__global const float* input, __global const uint* colour, __global float* output,
                            int width, int height)
 {
     const int x = get_global_id(0) * BLOCK;
@@ -985,9 +996,10 @@ __kernel void ResolveEdges(__global const float* input, __global const uchar* gr
         return;
     }
     const float16 middle = 0.5f * (low + high);
-    // Within the limit as in SmoothDisparity: one unsigned comparison.
-    const uint16 darkest =
-        convert_uint16(LoadUchar16(grey + y * width, x, width)) - (uint16)(EDGE_GREY_LIMIT);
+    const uint16 own = LoadUint16(colour + y * width, x, width);
+    const uint16 lowBlue = (own & 255u) - (uint16)(EDGE_COLOUR_LIMIT);
+    const uint16 lowGreen = (own >> 8 & 255u) - (uint16)(EDGE_COLOUR_LIMIT);
+    const uint16 lowRed = (own >> 16) - (uint16)(EDGE_COLOUR_LIMIT);
     float16 lowCount = 0.0f;
     float16 lowSum = 0.0f;
     float16 highCount = 0.0f;
@@ -996,8 +1008,7 @@ __kernel void ResolveEdges(__global const float* input, __global const uchar* gr
         const int row = clamp(y + dy, 0, height - 1) * width;
         for (int dx = -EDGE_REACH_X; dx <= EDGE_REACH_X; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
-            const uint16 g = convert_uint16(LoadUchar16(grey + row, x + dx, width));
-            const int16 like = isfinite(d) && g - darkest <= (uint16)(2 * EDGE_GREY_LIMIT);
+            const int16 like = isfinite(d) && LikeColour(LoadUint16(colour + row, x + dx, width), lowBlue, lowGreen, lowRed);
             const int16 lower = like && d <= middle;
             const int16 higher = like && d > middle;
             lowCount += select((float16)(0.0f), (float16)(1.0f), lower);

@@ -252,9 +252,10 @@ float FilledTwin(const std::vector<float>& map, int width, int height, int x, in
 
 // Where the estimates within the edge reach (edges repeated) span more than 2, the
 // pixel takes the mean of the other side of their middle when more of the neighbours
-// whose grey lies within the limit are there than on its own side.
-float EdgeTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey, int width, int height, int x,
-               int y) {
+// whose blue, green and red each lie within the limit are there than on its own side.
+// Colours are blue | green << 8 | red << 16.
+float EdgeTwin(const std::vector<float>& map, const std::vector<uint32_t>& colour, int width, int height,
+               int x, int y) {
     const auto at = [&](int xx, int yy) {
         return static_cast<size_t>(std::clamp(yy, 0, height - 1) * width + std::clamp(xx, 0, width - 1));
     };
@@ -277,7 +278,11 @@ float EdgeTwin(const std::vector<float>& map, const std::vector<uint8_t>& grey, 
     float sums[2] = {0.0f, 0.0f};  // lower, higher
     int counts[2] = {0, 0};
     for (const size_t q : window) {
-        if (std::isfinite(map[q]) && std::abs(grey[q] - grey[at(x, y)]) <= kStereoEdgeGreyLimit) {
+        const auto channelsAlike = [&](int shift) {
+            return std::abs(static_cast<int>(colour[q] >> shift & 255u) -
+                            static_cast<int>(colour[at(x, y)] >> shift & 255u)) <= kStereoEdgeColourLimit;
+        };
+        if (std::isfinite(map[q]) && channelsAlike(0) && channelsAlike(8) && channelsAlike(16)) {
             sums[map[q] > middle] += map[q];
             ++counts[map[q] > middle];
         }
@@ -425,13 +430,13 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
     const cl::Buffer windowBuffer = Upload(windows);
     const cl::Buffer censusBuffer = Upload(census);
 
-    // A finished map of the left view through one of the last kernels, against its twin:
-    // INFINITY exactly, the rest to the sub-pixel tolerance.
-    using FinalTwin = float (*)(const std::vector<float>&, const std::vector<uint8_t>&, int, int, int, int);
-    const auto FinalStageMismatches = [&](const char* kernel, const std::vector<float>& map, FinalTwin twin) {
-        const std::vector<uint8_t> left(grey.begin(), grey.begin() + static_cast<std::ptrdiff_t>(pixels));
+    // A finished map of the left view through one of the last kernels, guided by the left
+    // view's grey or colour, against its twin: INFINITY exactly, the rest to the sub-pixel
+    // tolerance.
+    const auto FinalStageMismatches = [&](const char* kernel, const std::vector<float>& map, const auto& left,
+                                          auto twin) {
         const cl::Buffer output(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_float));
-        Launch(kernel, Blocks(kWidth), kHeight, Upload(map), greyBuffer, output, kWidth, kHeight);
+        Launch(kernel, Blocks(kWidth), kHeight, Upload(map), Upload(left), output, kWidth, kHeight);
         const std::vector<float> device = Download<float>(output, pixels);
         int wrong = 0;
         for (int y = 0; y < kHeight; ++y) {
@@ -653,7 +658,13 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
                  const int spread = x < 20 ? 8 : x / 8 % 2 ? 40 : 11;
                  map[p] = uniform(0, 9) == 0 ? INFINITY : static_cast<float>(uniform(0, spread)) / 4.0f;
              }
-             return FinalStageMismatches("ResolveEdges", map, EdgeTwin);
+             // Channels within 60 of each other, so that a neighbour's three often lie within
+             // the limit of the pixel's.
+             std::vector<uint32_t> colour(pixels);
+             for (uint32_t& c : colour) {
+                 c = static_cast<uint32_t>(uniform(0, 60) | uniform(0, 60) << 8 | uniform(0, 60) << 16);
+             }
+             return FinalStageMismatches("ResolveEdges", map, colour, EdgeTwin);
          }},
         {"SmoothDisparity",
          [&] {
@@ -662,7 +673,9 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              std::vector<float> map(pixels);
              for (float& d : map)
                  d = uniform(0, 9) == 0 ? INFINITY : static_cast<float>(uniform(0, 16)) / 4.0f;
-             return FinalStageMismatches("SmoothDisparity", map, SmoothTwin);
+             const std::vector<uint8_t> left(grey.begin(),
+                                             grey.begin() + static_cast<std::ptrdiff_t>(pixels));
+             return FinalStageMismatches("SmoothDisparity", map, left, SmoothTwin);
          }},
         {"GreyFromBgr and HalveGrey",
          [&] {
@@ -674,15 +687,21 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
              const int halfHeight = kHeight / 2;
              const size_t halfPixels = static_cast<size_t>(halfWidth * halfHeight);
              const cl::Buffer coarse(device_->clContext, CL_MEM_READ_WRITE, 2 * halfPixels);
-             Launch("GreyFromBgr", kWidth, 2 * kHeight, bgrBuffer, fine, kWidth, 2 * kHeight);
+             const cl::Buffer colour(device_->clContext, CL_MEM_READ_WRITE, pixels * sizeof(cl_uint));
+             Launch("GreyFromBgr", Blocks(kWidth), 2 * kHeight, bgrBuffer, fine, colour, kWidth, 2 * kHeight);
              Launch("HalveGrey", halfWidth, 2 * halfHeight, fine, coarse, kWidth, kHeight, halfWidth,
                     halfHeight);
              const std::vector<uint8_t> greyFine = Download<uint8_t>(fine, 2 * pixels);
              const std::vector<uint8_t> greyCoarse = Download<uint8_t>(coarse, 2 * halfPixels);
+             const std::vector<uint32_t> colours = Download<uint32_t>(colour, pixels);
              int wrong = 0;
              for (size_t p = 0; p < 2 * pixels; ++p) {
                  wrong +=
                      greyFine[p] != (29 * bgr[3 * p] + 150 * bgr[3 * p + 1] + 77 * bgr[3 * p + 2] + 128) >> 8;
+                 if (p < pixels) {
+                     wrong += colours[p] !=
+                              static_cast<uint32_t>(bgr[3 * p] | bgr[3 * p + 1] << 8 | bgr[3 * p + 2] << 16);
+                 }
              }
              for (int y = 0; y < 2 * halfHeight; ++y) {
                  const int view = y >= halfHeight ? 1 : 0;
