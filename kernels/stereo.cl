@@ -132,6 +132,9 @@
 #if PATHS_PER_ITEM < 1 || PATHS_PER_ITEM > 8
 #error "PATHS_PER_ITEM must be 1 to 8"
 #endif
+#if EDGE_REACH_X < 0 || EDGE_REACH_X > BLOCK / 2
+#error "the edge vote's first test reads two blocks a row, which cover a reach of up to 8"
+#endif
 // A path cost stays within OUT_OF_RANGE_COST + LARGE_STEP_PENALTY, below FAR_COST,
 // and the sum of four within 16 bits.
 #if SMALL_STEP_PENALTY >= LARGE_STEP_PENALTY || OUT_OF_RANGE_COST + LARGE_STEP_PENALTY >= FAR_COST || 4 * FAR_COST >= 65536
@@ -954,6 +957,31 @@ __kernel void FillHoles(__global const float* checked, __global float* output, i
     }
 }
 
+// Each estimate, or `missing` where there is none.
+HELPER float16 KnownOr(float16 d, float missing)
+{
+    return select((float16)(missing), d, isfinite(d));
+}
+
+// The lowest and the highest of 16 values, as LowestOf.
+HELPER float MinOf(float16 v)
+{
+    float8 a = min(v.lo, v.hi);
+    a = min(a, a.s45670123);
+    a = min(a, a.s23016745);
+    a = min(a, a.s10325476);
+    return a.s0;
+}
+
+HELPER float MaxOf(float16 v)
+{
+    float8 a = max(v.lo, v.hi);
+    a = max(a, a.s45670123);
+    a = max(a, a.s23016745);
+    a = max(a, a.s10325476);
+    return a.s0;
+}
+
 // Whether each of 16 colours lies within EDGE_COLOUR_LIMIT of the pixel's own in every
 // channel, given the pixel's channels less the limit (`low`, wrapping below 0): one
 // unsigned comparison a channel, as in SmoothDisparity.
@@ -977,18 +1005,32 @@ __kernel void ResolveEdges(__global const float* input, __global const uint* col
     if (x >= width || y >= height) {
         return;
     }
+    const float16 centre = LoadFloat16(input + y * width, x, width);
+    // Most blocks lie away from every depth edge. The estimates within reach of any of
+    // the block's pixels, two loads a row, tell so before each pixel's own span is taken.
     float16 low = INFINITY;
     float16 high = -INFINITY;
     for (int dy = -EDGE_REACH_Y; dy <= EDGE_REACH_Y; ++dy) {
         const int row = clamp(y + dy, 0, height - 1) * width;
+        const float16 a = LoadFloat16(input + row, x - EDGE_REACH_X, width);
+        const float16 b = LoadFloat16(input + row, x + EDGE_REACH_X, width);
+        low = min(low, min(KnownOr(a, INFINITY), KnownOr(b, INFINITY)));
+        high = max(high, max(KnownOr(a, -INFINITY), KnownOr(b, -INFINITY)));
+    }
+    if (!(MaxOf(high) - MinOf(low) > EDGE_SPAN) || !any(isfinite(centre))) {
+        StoreFloat16(centre, output + y * width, x, width);
+        return;
+    }
+    low = INFINITY;
+    high = -INFINITY;
+    for (int dy = -EDGE_REACH_Y; dy <= EDGE_REACH_Y; ++dy) {
+        const int row = clamp(y + dy, 0, height - 1) * width;
         for (int dx = -EDGE_REACH_X; dx <= EDGE_REACH_X; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
-            const int16 known = isfinite(d);
-            low = min(low, select((float16)(INFINITY), d, known));
-            high = max(high, select((float16)(-INFINITY), d, known));
+            low = min(low, KnownOr(d, INFINITY));
+            high = max(high, KnownOr(d, -INFINITY));
         }
     }
-    const float16 centre = LoadFloat16(input + y * width, x, width);
     const int16 edge = isfinite(centre) && high - low > (float16)(EDGE_SPAN);
     if (!any(edge)) {
         // No edge near any pixel of the block, as on most of a picture.
