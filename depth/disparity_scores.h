@@ -44,6 +44,6 @@ DisparityScores ScoreDisparity(const float* pEstimate, const TruthMap& truth,
 // Each field's mean over the pairs (of those whose set has pixels).
 DisparityScores MeanScores(const std::vector<DisparityScores>& scores);
 
-// A header line and a line per set that it has, aligned: pixels, bad-0.5, bad-1, bad-2, bad-4, D1,
-// mean, rms, estimated. Each line ends with a newline.
+// A header line and a line per set that the scores have, aligned: pixels, bad-0.5,
+// bad-1, bad-2, bad-4, D1, mean, rms, estimated. Each line ends with a newline.
 std::string FormatScores(const DisparityScores& scores);

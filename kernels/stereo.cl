@@ -200,6 +200,22 @@ DEFINE_STORE16(StoreUint16, uint)
 DEFINE_STORE16(StoreFloat16, float)
 DEFINE_STORE16(StoreUlong16, ulong)
 
+// NAME(v): the lowest (OP min) or highest (OP max) of the 16 values of v. Written as a
+// tree of shuffles on one width, which the compiler maps to the processor's
+// horizontal-minimum instruction where there is one.
+#define DEFINE_REDUCE16(NAME, T, OP)     \
+    HELPER T NAME(T##16 v)               \
+    {                                    \
+        T##8 a = OP(v.lo, v.hi);         \
+        a = OP(a, a.s45670123);          \
+        a = OP(a, a.s23016745);          \
+        a = OP(a, a.s10325476);          \
+        return a.s0;                     \
+    }
+DEFINE_REDUCE16(LowestOf, ushort, min)
+DEFINE_REDUCE16(MinOf, float, min)
+DEFINE_REDUCE16(MaxOf, float, max)
+
 // Row y of a stack of two views of `height` rows, y + dy kept within y's own view.
 HELPER int StackedRow(int y, int dy, int height)
 {
@@ -634,17 +650,6 @@ __kernel void MatchingCost(__global const ulong* census, __global const uchar* g
 // backward, adding those too. Nothing is sized by the picture or the range but the
 // global buffers.
 
-// Written as a tree of shuffles on one width, which the compiler maps to the
-// processor's horizontal-minimum instruction where there is one.
-HELPER ushort LowestOf(ushort16 v)
-{
-    ushort8 a = min(v.lo, v.hi);
-    a = min(a, a.s45670123);
-    a = min(a, a.s23016745);
-    a = min(a, a.s10325476);
-    return a.s0;
-}
-
 // The path costs of the pixel before, whose candidates were `window`, held as
 // FAR_COST x 8, the first run, FAR_COST x 8, the second run, FAR_COST x 8: a run can be
 // looked up by how far it lies from another without a shuffle by lane, which processors
@@ -963,25 +968,6 @@ HELPER float16 KnownOr(float16 d, float missing)
     return select((float16)(missing), d, isfinite(d));
 }
 
-// The lowest and the highest of 16 values, as LowestOf.
-HELPER float MinOf(float16 v)
-{
-    float8 a = min(v.lo, v.hi);
-    a = min(a, a.s45670123);
-    a = min(a, a.s23016745);
-    a = min(a, a.s10325476);
-    return a.s0;
-}
-
-HELPER float MaxOf(float16 v)
-{
-    float8 a = max(v.lo, v.hi);
-    a = max(a, a.s45670123);
-    a = max(a, a.s23016745);
-    a = max(a, a.s10325476);
-    return a.s0;
-}
-
 // Whether each of 16 colours lies within EDGE_COLOUR_LIMIT of the pixel's own in every
 // channel, given the pixel's channels less the limit (`low`, wrapping below 0): one
 // unsigned comparison a channel, as in SmoothDisparity.
@@ -1050,7 +1036,8 @@ __kernel void ResolveEdges(__global const float* input, __global const uint* col
         const int row = clamp(y + dy, 0, height - 1) * width;
         for (int dx = -EDGE_REACH_X; dx <= EDGE_REACH_X; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
-            const int16 like = isfinite(d) && LikeColour(LoadUint16(colour + row, x + dx, width), lowBlue, lowGreen, lowRed);
+            const uint16 c = LoadUint16(colour + row, x + dx, width);
+            const int16 like = isfinite(d) && LikeColour(c, lowBlue, lowGreen, lowRed);
             const int16 lower = like && d <= middle;
             const int16 higher = like && d > middle;
             lowCount += select((float16)(0.0f), (float16)(1.0f), lower);

@@ -277,12 +277,16 @@ float EdgeTwin(const std::vector<float>& map, const std::vector<uint32_t>& colou
     const float middle = 0.5f * (low + high);
     float sums[2] = {0.0f, 0.0f};  // lower, higher
     int counts[2] = {0, 0};
+    const auto alike = [&](size_t q) {
+        for (const int shift : {0, 8, 16}) {
+            const int own = static_cast<int>(colour[at(x, y)] >> shift & 255u);
+            if (std::abs(static_cast<int>(colour[q] >> shift & 255u) - own) > kStereoEdgeColourLimit)
+                return false;
+        }
+        return true;
+    };
     for (const size_t q : window) {
-        const auto channelsAlike = [&](int shift) {
-            return std::abs(static_cast<int>(colour[q] >> shift & 255u) -
-                            static_cast<int>(colour[at(x, y)] >> shift & 255u)) <= kStereoEdgeColourLimit;
-        };
-        if (std::isfinite(map[q]) && channelsAlike(0) && channelsAlike(8) && channelsAlike(16)) {
+        if (std::isfinite(map[q]) && alike(q)) {
             sums[map[q] > middle] += map[q];
             ++counts[map[q] > middle];
         }
