@@ -127,6 +127,7 @@ bool StereoMatcher::Init(const ComputeDevice& device, int iMaxDisparity) {
         {&median3x3_, "Median3x3"},
         {&checkConsistency_, "CheckConsistency"},
         {&fillHoles_, "FillHoles"},
+        {&fillByColour_, "FillByColour"},
         {&resolveEdges_, "ResolveEdges"},
         {&smoothDisparity_, "SmoothDisparity"},
         {&showDisparity_, "ShowDisparity"},
@@ -367,10 +368,15 @@ bool StereoMatcher::Match(const unsigned char* pLeft, const unsigned char* pRigh
     ok = ok && (!bChecked || Check(clQueue_.enqueueReadBuffer(frame_.clSelected, CL_FALSE, 0,
                                                               pixels * sizeof(float), checked.data()),
                                    "reading the checked estimates back"));
-    // The finest level's left view, its edges resolved into the median's buffer and then
-    // smoothed into the selection's, which no level needs any more.
+    // The finest level's left view: its rejected pixels filled again by colour where they
+    // can be, its edges resolved into the median's buffer, and then smoothed into the
+    // selection's, which no level needs any more.
     const cl::Buffer& clResult = frame_.clSelected;
     ok = ok &&
+         Check(SetArgs(fillByColour_.kernel, frame_.clSelected, frame_.clColour, vLevels_[0].clDisparity,
+                       iWidth, iHeight),
+               "FillByColour arguments") &&
+         RunBlocks(fillByColour_, iWidth, iHeight) &&
          Check(SetArgs(resolveEdges_.kernel, vLevels_[0].clDisparity, frame_.clColour, frame_.clMedian,
                        iWidth, iHeight),
                "ResolveEdges arguments") &&

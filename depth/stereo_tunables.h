@@ -34,7 +34,7 @@ constexpr int kStereoSearchMargin = 9;
 // The final mean: its reach in pixels along the row and across it, and the grey levels
 // a neighbour may differ by.
 constexpr int kStereoSmoothReachX = 4;
-constexpr int kStereoSmoothReachY = 2;
+constexpr int kStereoSmoothReachY = 1;
 constexpr int kStereoSmoothGreyLimit = 32;
 // Depth edges: the reach in pixels of the vote on a pixel's side along the row and
 // across it, and the levels by which a voter's blue, green and red may each differ.
@@ -43,6 +43,14 @@ constexpr int kStereoSmoothGreyLimit = 32;
 constexpr int kStereoEdgeReachX = 5;
 constexpr int kStereoEdgeReachY = 2;
 constexpr int kStereoEdgeColourLimit = 20;
+// The fill by colour: a rejected pixel of the finest level takes the mean of the lower
+// half of the checked estimates on 9 pixels reaching this far along its row and along
+// the rows this far above and below whose blue, green and red lie within the limit of
+// its own, where there are at least the least of them.
+constexpr int kStereoFillColourReachX = 24;
+constexpr int kStereoFillColourReachY = 8;
+constexpr int kStereoFillColourLimit = 6;
+constexpr int kStereoFillColourLeast = 3;
 
 struct StereoTunable {
     const char* name;  // in stereo.cl
@@ -67,6 +75,10 @@ constexpr StereoTunable kStereoTunables[] = {
     {"EDGE_REACH_X", kStereoEdgeReachX},
     {"EDGE_REACH_Y", kStereoEdgeReachY},
     {"EDGE_COLOUR_LIMIT", kStereoEdgeColourLimit},
+    {"FILL_COLOUR_REACH_X", kStereoFillColourReachX},
+    {"FILL_COLOUR_REACH_Y", kStereoFillColourReachY},
+    {"FILL_COLOUR_LIMIT", kStereoFillColourLimit},
+    {"FILL_COLOUR_LEAST", kStereoFillColourLeast},
 };
 
 // The build options of stereo.cl for a range of 0 to iMaxDisparity.

@@ -93,7 +93,7 @@
 #define SMOOTH_REACH_X 4
 #endif
 #ifndef SMOOTH_REACH_Y
-#define SMOOTH_REACH_Y 2
+#define SMOOTH_REACH_Y 1
 #endif
 #ifndef SMOOTH_GREY_LIMIT
 #define SMOOTH_GREY_LIMIT 32
@@ -113,6 +113,23 @@
 #define EDGE_COLOUR_LIMIT 20
 #endif
 #define EDGE_SPAN 2.0f
+
+// A rejected pixel of the finest level looks at 9 pixels reaching FILL_COLOUR_REACH_X
+// along its row and along the rows FILL_COLOUR_REACH_Y above and below it; the checked
+// estimates there whose blue, green and red each lie within FILL_COLOUR_LIMIT of its
+// own, where there are at least FILL_COLOUR_LEAST of them, set its disparity.
+#ifndef FILL_COLOUR_REACH_X
+#define FILL_COLOUR_REACH_X 24
+#endif
+#ifndef FILL_COLOUR_REACH_Y
+#define FILL_COLOUR_REACH_Y 8
+#endif
+#ifndef FILL_COLOUR_LIMIT
+#define FILL_COLOUR_LIMIT 6
+#endif
+#ifndef FILL_COLOUR_LEAST
+#define FILL_COLOUR_LEAST 3
+#endif
 
 #define HALF_WINDOW (CANDIDATES / 2)
 #define NO_ESTIMATE (-1.0f)
@@ -134,6 +151,9 @@
 #endif
 #if EDGE_REACH_X < 0 || EDGE_REACH_X > BLOCK / 2
 #error "the edge vote's first test reads two blocks a row, which cover a reach of up to 8"
+#endif
+#if FILL_COLOUR_REACH_X < 4 || FILL_COLOUR_REACH_X % 4 || FILL_COLOUR_REACH_Y < 1
+#error "the fill by colour steps a quarter of its reach along the rows"
 #endif
 // A path cost stays within OUT_OF_RANGE_COST + LARGE_STEP_PENALTY, below FAR_COST,
 // and the sum of four within 16 bits.
@@ -968,14 +988,76 @@ HELPER float16 KnownOr(float16 d, float missing)
     return select((float16)(missing), d, isfinite(d));
 }
 
-// Whether each of 16 colours lies within EDGE_COLOUR_LIMIT of the pixel's own in every
-// channel, given the pixel's channels less the limit (`low`, wrapping below 0): one
-// unsigned comparison a channel, as in SmoothDisparity.
-HELPER int16 LikeColour(uint16 colour, uint16 lowBlue, uint16 lowGreen, uint16 lowRed)
+// Whether each of 16 colours lies within `limit` of the pixel's own in every channel,
+// given the pixel's channels less the limit (`low`, wrapping below 0): one unsigned
+// comparison a channel, as in SmoothDisparity.
+HELPER int16 LikeColour(uint16 colour, uint16 lowBlue, uint16 lowGreen, uint16 lowRed, uint limit)
 {
-    const uint16 span = 2 * EDGE_COLOUR_LIMIT;
+    const uint16 span = 2 * limit;
     return (colour & 255u) - lowBlue <= span && (colour >> 8 & 255u) - lowGreen <= span &&
            (colour >> 16) - lowRed <= span;
+}
+
+// The checked estimates on FillByColour's grid around a block whose colours are like its
+// pixels' (`low` as in LikeColour), at most `most` where `most` is finite: their sums and
+// counts.
+HELPER void SumLikeEstimates(__global const float* checked, __global const uint* colour, int x, int y,
+                             int width, int height, uint16 lowBlue, uint16 lowGreen, uint16 lowRed,
+                             float16 most, float16* sum, float16* count)
+{
+    const int16 lanes = (int16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    *sum = 0.0f;
+    *count = 0.0f;
+    for (int dy = -FILL_COLOUR_REACH_Y; dy <= FILL_COLOUR_REACH_Y; dy += FILL_COLOUR_REACH_Y) {
+        if (y + dy < 0 || y + dy >= height) {
+            continue;
+        }
+        const int row = (y + dy) * width;
+        for (int dx = -FILL_COLOUR_REACH_X; dx <= FILL_COLOUR_REACH_X; dx += FILL_COLOUR_REACH_X / 4) {
+            const int16 xs = (int16)(x + dx) + lanes;
+            const float16 d = LoadFloat16(checked + row, x + dx, width);
+            const uint16 c = LoadUint16(colour + row, x + dx, width);
+            const int16 counted = xs >= 0 && xs < width && d >= 0.0f && d <= most &&
+                                  LikeColour(c, lowBlue, lowGreen, lowRed, FILL_COLOUR_LIMIT);
+            *sum += select((float16)(0.0f), d, counted);
+            *count += select((float16)(0.0f), (float16)(1.0f), counted);
+        }
+    }
+}
+
+// A rejected pixel of the finest level with enough checked estimates of a like colour
+// around it takes the mean of the lower half of them: the surface of its colour, and
+// of two such surfaces the farther, which an occlusion hides. Elsewhere FillHoles'
+// lowest neighbour stays. `filled` is FillHoles' result, changed in place.
+__kernel void FillByColour(__global const float* checked, __global const uint* colour, __global float* filled,
+                           int width, int height)
+{
+    const int x = get_global_id(0) * BLOCK;
+    const int y = get_global_id(1);
+    if (x >= width || y >= height) {
+        return;
+    }
+    const float16 own = LoadFloat16(checked + y * width, x, width);
+    if (all(own >= 0.0f)) {
+        return;
+    }
+    const uint16 ownColour = LoadUint16(colour + y * width, x, width);
+    const uint16 lowBlue = (ownColour & 255u) - (uint16)(FILL_COLOUR_LIMIT);
+    const uint16 lowGreen = (ownColour >> 8 & 255u) - (uint16)(FILL_COLOUR_LIMIT);
+    const uint16 lowRed = (ownColour >> 16) - (uint16)(FILL_COLOUR_LIMIT);
+    float16 sum;
+    float16 count;
+    SumLikeEstimates(checked, colour, x, y, width, height, lowBlue, lowGreen, lowRed, INFINITY, &sum, &count);
+    const int16 fill = own < 0.0f && count >= (float16)(FILL_COLOUR_LEAST);
+    if (!any(fill)) {
+        return;
+    }
+    float16 lowSum;
+    float16 lowCount;
+    SumLikeEstimates(checked, colour, x, y, width, height, lowBlue, lowGreen, lowRed, sum / count, &lowSum,
+                     &lowCount);
+    const float16 before = LoadFloat16(filled + y * width, x, width);
+    StoreFloat16(select(before, lowSum / lowCount, fill), filled + y * width, x, width);
 }
 
 // Near a depth edge, the estimates around a left pixel split into a lower and a higher
@@ -1037,7 +1119,7 @@ __kernel void ResolveEdges(__global const float* input, __global const uint* col
         for (int dx = -EDGE_REACH_X; dx <= EDGE_REACH_X; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
             const uint16 c = LoadUint16(colour + row, x + dx, width);
-            const int16 like = isfinite(d) && LikeColour(c, lowBlue, lowGreen, lowRed);
+            const int16 like = isfinite(d) && LikeColour(c, lowBlue, lowGreen, lowRed, EDGE_COLOUR_LIMIT);
             const int16 lower = like && d <= middle;
             const int16 higher = like && d > middle;
             lowCount += select((float16)(0.0f), (float16)(1.0f), lower);

@@ -250,6 +250,47 @@ float FilledTwin(const std::vector<float>& map, int width, int height, int x, in
                      nearest(0, 1, std::min(height - 1 - y, 12))});
 }
 
+// A rejected pixel (below 0 in `checked`) with enough checked estimates among the 9
+// pixels along its row and the rows the reach above and below (none outside the picture)
+// whose blue, green and red each lie within the limit of its own takes the mean of those
+// not above their mean; every other pixel keeps `filled`'s value.
+float ColourFillTwin(const std::vector<float>& checked, const std::vector<uint32_t>& colour,
+                     const std::vector<float>& filled, int width, int height, int x, int y) {
+    const size_t p = static_cast<size_t>(y * width + x);
+    const auto alike = [&](size_t q) {
+        for (const int shift : {0, 8, 16}) {
+            const int own = static_cast<int>(colour[p] >> shift & 255u);
+            if (std::abs(static_cast<int>(colour[q] >> shift & 255u) - own) > kStereoFillColourLimit)
+                return false;
+        }
+        return true;
+    };
+    const auto sumBelow = [&](float most, float* sum, int* count) {
+        *sum = 0.0f;
+        *count = 0;
+        for (int dy = -kStereoFillColourReachY; dy <= kStereoFillColourReachY;
+             dy += kStereoFillColourReachY) {
+            for (int dx = -kStereoFillColourReachX; dx <= kStereoFillColourReachX;
+                 dx += kStereoFillColourReachX / 4) {
+                if (y + dy < 0 || y + dy >= height || x + dx < 0 || x + dx >= width) continue;
+                const size_t q = static_cast<size_t>((y + dy) * width + x + dx);
+                if (checked[q] >= 0.0f && checked[q] <= most && alike(q)) {
+                    *sum += checked[q];
+                    ++*count;
+                }
+            }
+        }
+    };
+    float sum;
+    int count;
+    sumBelow(INFINITY, &sum, &count);
+    if (checked[p] >= 0.0f || count < kStereoFillColourLeast) return filled[p];
+    float lowSum;
+    int lowCount;
+    sumBelow(sum / static_cast<float>(count), &lowSum, &lowCount);
+    return lowSum / static_cast<float>(lowCount);
+}
+
 // Where the estimates within the edge reach (edges repeated) span more than 2, the
 // pixel takes the mean of the other side of their middle when more of the neighbours
 // whose blue, green and red each lie within the limit are there than on its own side.
@@ -669,6 +710,38 @@ TEST_F(StereoStagesTest, EveryStageMatchesItsTwin) {
                  c = static_cast<uint32_t>(uniform(0, 60) | uniform(0, 60) << 8 | uniform(0, 60) << 16);
              }
              return FinalStageMismatches("ResolveEdges", map, colour, EdgeTwin);
+         }},
+        {"FillByColour",
+         [&] {
+             // A third rejected; the checked ones from 0 to 8 in steps of a quarter, and
+             // channels within 16 of each other, so that the colour limit keeps some
+             // neighbours and drops others. The first block rows are all checked.
+             std::vector<float> checked(pixels);
+             std::vector<float> filled(pixels);
+             std::vector<uint32_t> colour(pixels);
+             for (size_t p = 0; p < pixels; ++p) {
+                 const bool rejected = p >= static_cast<size_t>(kWidth) && uniform(0, 2) == 0;
+                 checked[p] = rejected ? -1.0f : static_cast<float>(uniform(0, 32)) / 4.0f;
+                 filled[p] = rejected ? static_cast<float>(uniform(0, 32)) / 4.0f : checked[p];
+                 colour[p] =
+                     static_cast<uint32_t>(uniform(0, 16) | uniform(0, 16) << 8 | uniform(0, 16) << 16);
+             }
+             const cl::Buffer output = Upload(filled);
+             Launch("FillByColour", Blocks(kWidth), kHeight, Upload(checked), Upload(colour), output, kWidth,
+                    kHeight);
+             const std::vector<float> device = Download<float>(output, pixels);
+             int wrong = 0;
+             int changed = 0;
+             for (int y = 0; y < kHeight; ++y) {
+                 for (int x = 0; x < kWidth; ++x) {
+                     const size_t p = static_cast<size_t>(y * kWidth + x);
+                     const float twin = ColourFillTwin(checked, colour, filled, kWidth, kHeight, x, y);
+                     wrong += !(std::fabs(device[p] - twin) <= kSubPixelTolerance);
+                     changed += twin != filled[p];
+                 }
+             }
+             // The twin must have filled some pixels and left others, or it proves little.
+             return changed > 0 && changed < static_cast<int>(pixels) / 3 ? wrong : wrong + 1;
          }},
         {"SmoothDisparity",
          [&] {
