@@ -120,7 +120,8 @@ private:
     cl_ulong globalMemoryBytes_ = 0;
 
     Stage greyFromBgr_, halveGrey_, census_, bestCensusMatch_, chooseWindows_, matchingCost_, aggregatePaths_,
-        median3x3_, checkConsistency_, fillHoles_, fillByColour_, resolveEdges_, smoothDisparity_, showDisparity_;
+        median3x3_, checkConsistency_, fillHoles_, fillByColour_, resolveEdges_, smoothDisparity_,
+        showDisparity_;
 
     std::vector<Level> vLevels_;
     FrameBuffers frame_;
