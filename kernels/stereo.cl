@@ -1057,7 +1057,9 @@ __kernel void FillByColour(__global const float* checked, __global const uint* c
     SumLikeEstimates(checked, colour, x, y, width, height, lowBlue, lowGreen, lowRed, sum / count, &lowSum,
                      &lowCount);
     const float16 before = LoadFloat16(filled + y * width, x, width);
-    StoreFloat16(select(before, lowSum / lowCount, fill), filled + y * width, x, width);
+    // Where every one equals the mean, rounding may leave it above the sum's quotient.
+    const float16 lowMean = select(sum / count, lowSum / lowCount, lowCount > 0.0f);
+    StoreFloat16(select(before, lowMean, fill), filled + y * width, x, width);
 }
 
 // Near a depth edge, the estimates around a left pixel split into a lower and a higher
