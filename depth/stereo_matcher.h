@@ -80,7 +80,7 @@ private:
     // Sized for level 0 and used by each level in turn.
     struct FrameBuffers {
         cl::Buffer clBgr, clGradient, clWindow, clCost, clSums, clSelected, clMedian;
-        cl::Buffer clColour;      // the left view's pixels packed in 32 bits, for the edge vote
+        cl::Buffer clColour;      // the left view packed in 32 bits a pixel, for the edge vote and fill
         cl::Buffer clCensusBest;  // a level's best census matches, for the next finer level
         cl::Buffer clGreyPicture, clColourPicture;
     };

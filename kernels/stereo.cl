@@ -988,22 +988,36 @@ HELPER float16 KnownOr(float16 d, float missing)
     return select((float16)(missing), d, isfinite(d));
 }
 
-// Whether each of 16 colours lies within `limit` of the pixel's own in every channel,
-// given the pixel's channels less the limit (`low`, wrapping below 0): one unsigned
-// comparison a channel, as in SmoothDisparity.
-HELPER int16 LikeColour(uint16 colour, uint16 lowBlue, uint16 lowGreen, uint16 lowRed, uint limit)
+// 16 pixels' colours, each channel less a limit (wrapping below 0), against which other
+// colours are tested with one unsigned comparison a channel, as in SmoothDisparity.
+typedef struct {
+    uint16 blue, green, red;
+    uint span;  // twice the limit
+} ColourTest;
+
+HELPER ColourTest ColoursWithin(uint16 own, uint limit)
 {
-    const uint16 span = 2 * limit;
-    return (colour & 255u) - lowBlue <= span && (colour >> 8 & 255u) - lowGreen <= span &&
-           (colour >> 16) - lowRed <= span;
+    ColourTest test;
+    test.blue = (own & 255u) - (uint16)(limit);
+    test.green = (own >> 8 & 255u) - (uint16)(limit);
+    test.red = (own >> 16) - (uint16)(limit);
+    test.span = 2 * limit;
+    return test;
 }
 
-// The checked estimates on FillByColour's grid around a block whose colours are like its
-// pixels' (`low` as in LikeColour), at most `most` where `most` is finite: their sums and
-// counts.
+// Whether each of 16 colours lies within the test's limit of its pixel's in every channel.
+HELPER int16 LikeColour(uint16 colour, ColourTest test)
+{
+    const uint16 span = test.span;
+    return (colour & 255u) - test.blue <= span && (colour >> 8 & 255u) - test.green <= span &&
+           (colour >> 16) - test.red <= span;
+}
+
+// The checked estimates on FillByColour's grid around a block whose colours pass its
+// pixels' test, at most `most` where `most` is finite: their sums and counts.
 HELPER void SumLikeEstimates(__global const float* checked, __global const uint* colour, int x, int y,
-                             int width, int height, uint16 lowBlue, uint16 lowGreen, uint16 lowRed,
-                             float16 most, float16* sum, float16* count)
+                             int width, int height, ColourTest like, float16 most, float16* sum,
+                             float16* count)
 {
     const int16 lanes = (int16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     *sum = 0.0f;
@@ -1018,7 +1032,7 @@ HELPER void SumLikeEstimates(__global const float* checked, __global const uint*
             const float16 d = LoadFloat16(checked + row, x + dx, width);
             const uint16 c = LoadUint16(colour + row, x + dx, width);
             const int16 counted = xs >= 0 && xs < width && d >= 0.0f && d <= most &&
-                                  LikeColour(c, lowBlue, lowGreen, lowRed, FILL_COLOUR_LIMIT);
+                                  LikeColour(c, like);
             *sum += select((float16)(0.0f), d, counted);
             *count += select((float16)(0.0f), (float16)(1.0f), counted);
         }
@@ -1041,21 +1055,17 @@ __kernel void FillByColour(__global const float* checked, __global const uint* c
     if (all(own >= 0.0f)) {
         return;
     }
-    const uint16 ownColour = LoadUint16(colour + y * width, x, width);
-    const uint16 lowBlue = (ownColour & 255u) - (uint16)(FILL_COLOUR_LIMIT);
-    const uint16 lowGreen = (ownColour >> 8 & 255u) - (uint16)(FILL_COLOUR_LIMIT);
-    const uint16 lowRed = (ownColour >> 16) - (uint16)(FILL_COLOUR_LIMIT);
+    const ColourTest like = ColoursWithin(LoadUint16(colour + y * width, x, width), FILL_COLOUR_LIMIT);
     float16 sum;
     float16 count;
-    SumLikeEstimates(checked, colour, x, y, width, height, lowBlue, lowGreen, lowRed, INFINITY, &sum, &count);
+    SumLikeEstimates(checked, colour, x, y, width, height, like, INFINITY, &sum, &count);
     const int16 fill = own < 0.0f && count >= (float16)(FILL_COLOUR_LEAST);
     if (!any(fill)) {
         return;
     }
     float16 lowSum;
     float16 lowCount;
-    SumLikeEstimates(checked, colour, x, y, width, height, lowBlue, lowGreen, lowRed, sum / count, &lowSum,
-                     &lowCount);
+    SumLikeEstimates(checked, colour, x, y, width, height, like, sum / count, &lowSum, &lowCount);
     const float16 before = LoadFloat16(filled + y * width, x, width);
     // Where every one equals the mean, rounding may leave it above the sum's quotient.
     const float16 lowMean = select(sum / count, lowSum / lowCount, lowCount > 0.0f);
@@ -1109,9 +1119,7 @@ __kernel void ResolveEdges(__global const float* input, __global const uint* col
     }
     const float16 middle = 0.5f * (low + high);
     const uint16 own = LoadUint16(colour + y * width, x, width);
-    const uint16 lowBlue = (own & 255u) - (uint16)(EDGE_COLOUR_LIMIT);
-    const uint16 lowGreen = (own >> 8 & 255u) - (uint16)(EDGE_COLOUR_LIMIT);
-    const uint16 lowRed = (own >> 16) - (uint16)(EDGE_COLOUR_LIMIT);
+    const ColourTest alike = ColoursWithin(own, EDGE_COLOUR_LIMIT);
     float16 lowCount = 0.0f;
     float16 lowSum = 0.0f;
     float16 highCount = 0.0f;
@@ -1121,7 +1129,7 @@ __kernel void ResolveEdges(__global const float* input, __global const uint* col
         for (int dx = -EDGE_REACH_X; dx <= EDGE_REACH_X; ++dx) {
             const float16 d = LoadFloat16(input + row, x + dx, width);
             const uint16 c = LoadUint16(colour + row, x + dx, width);
-            const int16 like = isfinite(d) && LikeColour(c, lowBlue, lowGreen, lowRed, EDGE_COLOUR_LIMIT);
+            const int16 like = isfinite(d) && LikeColour(c, alike);
             const int16 lower = like && d <= middle;
             const int16 higher = like && d > middle;
             lowCount += select((float16)(0.0f), (float16)(1.0f), lower);

@@ -250,6 +250,16 @@ float FilledTwin(const std::vector<float>& map, int width, int height, int x, in
                      nearest(0, 1, std::min(height - 1 - y, 12))});
 }
 
+// Whether blue, green and red (blue | green << 8 | red << 16) each differ by at most the
+// limit.
+bool ColoursWithin(uint32_t a, uint32_t b, int limit) {
+    for (const int shift : {0, 8, 16}) {
+        if (std::abs(static_cast<int>(a >> shift & 255u) - static_cast<int>(b >> shift & 255u)) > limit)
+            return false;
+    }
+    return true;
+}
+
 // A rejected pixel (below 0 in `checked`) with enough checked estimates among the 9
 // pixels along its row and the rows the reach above and below (none outside the picture)
 // whose blue, green and red each lie within the limit of its own takes the mean of those
@@ -257,14 +267,7 @@ float FilledTwin(const std::vector<float>& map, int width, int height, int x, in
 float ColourFillTwin(const std::vector<float>& checked, const std::vector<uint32_t>& colour,
                      const std::vector<float>& filled, int width, int height, int x, int y) {
     const size_t p = static_cast<size_t>(y * width + x);
-    const auto alike = [&](size_t q) {
-        for (const int shift : {0, 8, 16}) {
-            const int own = static_cast<int>(colour[p] >> shift & 255u);
-            if (std::abs(static_cast<int>(colour[q] >> shift & 255u) - own) > kStereoFillColourLimit)
-                return false;
-        }
-        return true;
-    };
+    const auto alike = [&](size_t q) { return ColoursWithin(colour[p], colour[q], kStereoFillColourLimit); };
     const auto sumBelow = [&](float most, float* sum, int* count) {
         *sum = 0.0f;
         *count = 0;
@@ -319,12 +322,7 @@ float EdgeTwin(const std::vector<float>& map, const std::vector<uint32_t>& colou
     float sums[2] = {0.0f, 0.0f};  // lower, higher
     int counts[2] = {0, 0};
     const auto alike = [&](size_t q) {
-        for (const int shift : {0, 8, 16}) {
-            const int own = static_cast<int>(colour[at(x, y)] >> shift & 255u);
-            if (std::abs(static_cast<int>(colour[q] >> shift & 255u) - own) > kStereoEdgeColourLimit)
-                return false;
-        }
-        return true;
+        return ColoursWithin(colour[at(x, y)], colour[q], kStereoEdgeColourLimit);
     };
     for (const size_t q : window) {
         if (std::isfinite(map[q]) && alike(q)) {
