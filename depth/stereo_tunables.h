@@ -43,13 +43,13 @@ constexpr int kStereoSmoothGreyLimit = 32;
 constexpr int kStereoEdgeReachX = 5;
 constexpr int kStereoEdgeReachY = 2;
 constexpr int kStereoEdgeColourLimit = 20;
-// The fill by colour: a rejected pixel of the finest level takes the mean of the lower
-// half of the checked estimates on 9 pixels reaching this far along its row and along
-// the rows this far above and below whose blue, green and red lie within the limit of
-// its own, where there are at least the least of them.
+// The fill by colour: a rejected pixel of the finest level takes the plane through the
+// lower half of the checked estimates on 9 pixels reaching this far along its row and
+// along the rows half this far and this far above and below whose blue, green and red
+// lie within the limit of its own, where there are at least the least of them.
 constexpr int kStereoFillColourReachX = 24;
 constexpr int kStereoFillColourReachY = 8;
-constexpr int kStereoFillColourLimit = 6;
+constexpr int kStereoFillColourLimit = 10;
 constexpr int kStereoFillColourLeast = 3;
 
 struct StereoTunable {

@@ -115,9 +115,10 @@
 #define EDGE_SPAN 2.0f
 
 // A rejected pixel of the finest level looks at 9 pixels reaching FILL_COLOUR_REACH_X
-// along its row and along the rows FILL_COLOUR_REACH_Y above and below it; the checked
-// estimates there whose blue, green and red each lie within FILL_COLOUR_LIMIT of its
-// own, where there are at least FILL_COLOUR_LEAST of them, set its disparity.
+// along its row and along the rows half FILL_COLOUR_REACH_Y and FILL_COLOUR_REACH_Y above
+// and below it; the checked estimates there whose blue, green and red each lie within
+// FILL_COLOUR_LIMIT of its own, where there are at least FILL_COLOUR_LEAST of them, set
+// its disparity.
 #ifndef FILL_COLOUR_REACH_X
 #define FILL_COLOUR_REACH_X 24
 #endif
@@ -125,11 +126,14 @@
 #define FILL_COLOUR_REACH_Y 8
 #endif
 #ifndef FILL_COLOUR_LIMIT
-#define FILL_COLOUR_LIMIT 6
+#define FILL_COLOUR_LIMIT 10
 #endif
 #ifndef FILL_COLOUR_LEAST
 #define FILL_COLOUR_LEAST 3
 #endif
+// Squared pixels added to the plane fit's spreads along and across the rows: slopes
+// stay finite where the estimates lie on one row or column.
+#define FILL_COLOUR_RIDGE 10.0f
 
 #define HALF_WINDOW (CANDIDATES / 2)
 #define NO_ESTIMATE (-1.0f)
@@ -152,8 +156,8 @@
 #if EDGE_REACH_X < 0 || EDGE_REACH_X > BLOCK / 2
 #error "the edge vote's first test reads two blocks a row, which cover a reach of up to 8"
 #endif
-#if FILL_COLOUR_REACH_X < 4 || FILL_COLOUR_REACH_X % 4 || FILL_COLOUR_REACH_Y < 1
-#error "the fill by colour steps a quarter of its reach along the rows"
+#if FILL_COLOUR_REACH_X < 4 || FILL_COLOUR_REACH_X % 4 || FILL_COLOUR_REACH_Y < 2 || FILL_COLOUR_REACH_Y % 2
+#error "the fill by colour steps a quarter of its reach along the rows and half of it across"
 #endif
 // A path cost stays within OUT_OF_RANGE_COST + LARGE_STEP_PENALTY, below FAR_COST,
 // and the sum of four within 16 bits.
@@ -1013,36 +1017,114 @@ HELPER int16 LikeColour(uint16 colour, ColourTest test)
            (colour >> 16) - test.red <= span;
 }
 
-// The checked estimates on FillByColour's grid around a block whose colours pass its
-// pixels' test, at most `most` where `most` is finite: their sums and counts.
-HELPER void SumLikeEstimates(__global const float* checked, __global const uint* colour, int x, int y,
-                             int width, int height, ColourTest like, float16 most, float16* sum,
-                             float16* count)
+// FillByColour's grid: 9 pixels of a row, a quarter of the reach apart, on 5 rows, half
+// the reach apart; tap t at column t % 9 and row t / 9.
+#define FILL_COLUMNS 9
+#define FILL_ROWS 5
+
+// The taps on FillByColour's grid around a block that hold a checked estimate of a
+// colour that passes its pixels' test, a bit each, and their count and sum.
+HELPER ulong16 LikeEstimates(__global const float* checked, __global const uint* colour, int x, int y,
+                             int width, int height, ColourTest like, float16* count, float16* sum)
 {
     const int16 lanes = (int16)(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    *sum = 0.0f;
+    ulong16 taps = 0;
     *count = 0.0f;
-    for (int dy = -FILL_COLOUR_REACH_Y; dy <= FILL_COLOUR_REACH_Y; dy += FILL_COLOUR_REACH_Y) {
-        if (y + dy < 0 || y + dy >= height) {
+    *sum = 0.0f;
+    for (int row = 0; row < FILL_ROWS; ++row) {
+        const int yy = y + (row - FILL_ROWS / 2) * (FILL_COLOUR_REACH_Y / 2);
+        if (yy < 0 || yy >= height) {
             continue;
         }
-        const int row = (y + dy) * width;
-        for (int dx = -FILL_COLOUR_REACH_X; dx <= FILL_COLOUR_REACH_X; dx += FILL_COLOUR_REACH_X / 4) {
-            const int16 xs = (int16)(x + dx) + lanes;
-            const float16 d = LoadFloat16(checked + row, x + dx, width);
-            const uint16 c = LoadUint16(colour + row, x + dx, width);
-            const int16 counted = xs >= 0 && xs < width && d >= 0.0f && d <= most &&
-                                  LikeColour(c, like);
+        for (int column = 0; column < FILL_COLUMNS; ++column) {
+            const int xx = x + (column - FILL_COLUMNS / 2) * (FILL_COLOUR_REACH_X / 4);
+            const int16 xs = (int16)(xx) + lanes;
+            const float16 d = LoadFloat16(checked + yy * width, xx, width);
+            const uint16 c = LoadUint16(colour + yy * width, xx, width);
+            const int16 counted = xs >= 0 && xs < width && d >= 0.0f && LikeColour(c, like);
+            taps |= select((ulong16)(0), (ulong16)(1ul << (row * FILL_COLUMNS + column)), convert_long16(counted));
             *sum += select((float16)(0.0f), d, counted);
             *count += select((float16)(0.0f), (float16)(1.0f), counted);
         }
     }
+    return taps;
+}
+
+// Sums over the estimates that a plane through them is fitted to: their count, their
+// offsets from the pixel along the row (x) and across it (y), and their disparities
+// less a reference (d), which keeps the sums small.
+typedef struct {
+    float16 n, x, y, xx, xy, yy, d, xd, yd;
+} PlaneSums;
+
+// The sums over the taps of `taps` whose estimates are at most `most`, less `most`.
+HELPER PlaneSums SumLowerEstimates(__global const float* checked, ulong16 taps, int x, int y, int width,
+                                   int height, float16 most)
+{
+    PlaneSums s;
+    s.n = s.x = s.y = s.xx = s.xy = s.yy = s.d = s.xd = s.yd = 0.0f;
+    for (int row = 0; row < FILL_ROWS; ++row) {
+        const int dy = (row - FILL_ROWS / 2) * (FILL_COLOUR_REACH_Y / 2);
+        if (y + dy < 0 || y + dy >= height) {
+            continue;
+        }
+        // A row's sums first: those across it follow from them.
+        float16 n = 0.0f;
+        float16 sx = 0.0f;
+        float16 sxx = 0.0f;
+        float16 sd = 0.0f;
+        float16 sxd = 0.0f;
+        for (int column = 0; column < FILL_COLUMNS; ++column) {
+            const int dx = (column - FILL_COLUMNS / 2) * (FILL_COLOUR_REACH_X / 4);
+            const float16 d = LoadFloat16(checked + (y + dy) * width, x + dx, width);
+            const int16 counted =
+                convert_int16((taps >> (ulong)(row * FILL_COLUMNS + column) & 1ul) != 0ul) && d <= most;
+            const float16 one = select((float16)(0.0f), (float16)(1.0f), counted);
+            const float16 r = select((float16)(0.0f), d - most, counted);
+            n += one;
+            sx += (float)dx * one;
+            sxx += (float)(dx * dx) * one;
+            sd += r;
+            sxd += (float)dx * r;
+        }
+        const float fy = (float)dy;
+        s.n += n;
+        s.x += sx;
+        s.y += fy * n;
+        s.xx += sxx;
+        s.xy += fy * sx;
+        s.yy += fy * fy * n;
+        s.d += sd;
+        s.xd += sxd;
+        s.yd += fy * sd;
+    }
+    return s;
+}
+
+// The plane's disparity at the pixel, less the reference: least squares, its slopes
+// held a little towards 0 so that estimates on one row or column still fit.
+HELPER float16 PlaneAtPixel(PlaneSums s)
+{
+    const float16 mx = s.x / s.n;
+    const float16 my = s.y / s.n;
+    const float16 md = s.d / s.n;
+    const float16 sxx = s.xx - s.n * mx * mx + FILL_COLOUR_RIDGE;
+    const float16 syy = s.yy - s.n * my * my + FILL_COLOUR_RIDGE;
+    const float16 sxy = s.xy - s.n * mx * my;
+    const float16 sxd = s.xd - s.n * mx * md;
+    const float16 syd = s.yd - s.n * my * md;
+    const float16 det = sxx * syy - sxy * sxy;
+    const float16 a = (sxd * syy - syd * sxy) / det;
+    const float16 b = (syd * sxx - sxd * sxy) / det;
+    return md - a * mx - b * my;
 }
 
 // A rejected pixel of the finest level with enough checked estimates of a like colour
-// around it takes the mean of the lower half of them: the surface of its colour, and
-// of two such surfaces the farther, which an occlusion hides. Elsewhere FillHoles'
-// lowest neighbour stays. `filled` is FillHoles' result, changed in place.
+// around it takes the plane through the lower half of them (those not above their
+// mean): the surface of its colour, and of two such surfaces the farther, which an
+// occlusion hides; a plane, as that surface may slant away behind the occluder.
+// Elsewhere FillHoles' lowest neighbour stays. `filled` is FillHoles' result, changed
+// in place.
 __kernel void FillByColour(__global const float* checked, __global const uint* colour, __global float* filled,
                            int width, int height)
 {
@@ -1056,20 +1138,19 @@ __kernel void FillByColour(__global const float* checked, __global const uint* c
         return;
     }
     const ColourTest like = ColoursWithin(LoadUint16(colour + y * width, x, width), FILL_COLOUR_LIMIT);
-    float16 sum;
     float16 count;
-    SumLikeEstimates(checked, colour, x, y, width, height, like, INFINITY, &sum, &count);
+    float16 sum;
+    const ulong16 taps = LikeEstimates(checked, colour, x, y, width, height, like, &count, &sum);
     const int16 fill = own < 0.0f && count >= (float16)(FILL_COLOUR_LEAST);
     if (!any(fill)) {
         return;
     }
-    float16 lowSum;
-    float16 lowCount;
-    SumLikeEstimates(checked, colour, x, y, width, height, like, sum / count, &lowSum, &lowCount);
-    const float16 before = LoadFloat16(filled + y * width, x, width);
+    const float16 mean = sum / count;
+    const PlaneSums low = SumLowerEstimates(checked, taps, x, y, width, height, mean);
     // Where every one equals the mean, rounding may leave it above the sum's quotient.
-    const float16 lowMean = select(sum / count, lowSum / lowCount, lowCount > 0.0f);
-    StoreFloat16(select(before, lowMean, fill), filled + y * width, x, width);
+    const float16 plane = select(mean, mean + PlaneAtPixel(low), low.n > 0.0f);
+    const float16 before = LoadFloat16(filled + y * width, x, width);
+    StoreFloat16(select(before, clamp(plane, 0.0f, (float)MAX_DISPARITY), fill), filled + y * width, x, width);
 }
 
 // Near a depth edge, the estimates around a left pixel split into a lower and a higher

@@ -261,37 +261,60 @@ bool ColoursWithin(uint32_t a, uint32_t b, int limit) {
 }
 
 // A rejected pixel (below 0 in `checked`) with enough checked estimates among the 9
-// pixels along its row and the rows the reach above and below (none outside the picture)
-// whose blue, green and red each lie within the limit of its own takes the mean of those
-// not above their mean; every other pixel keeps `filled`'s value.
+// pixels along its row and the rows half the reach and the reach above and below (none
+// outside the picture) whose blue, green and red each lie within the limit of its own
+// takes the least-squares plane, its slopes held by the ridge, through those not above
+// their mean, at the pixel, within the range; every other pixel keeps `filled`'s value.
 float ColourFillTwin(const std::vector<float>& checked, const std::vector<uint32_t>& colour,
                      const std::vector<float>& filled, int width, int height, int x, int y) {
     const size_t p = static_cast<size_t>(y * width + x);
-    const auto alike = [&](size_t q) { return ColoursWithin(colour[p], colour[q], kStereoFillColourLimit); };
-    const auto sumBelow = [&](float most, float* sum, int* count) {
-        *sum = 0.0f;
-        *count = 0;
+    struct Sums {
+        float n = 0, x = 0, y = 0, xx = 0, xy = 0, yy = 0, d = 0, xd = 0, yd = 0;
+    };
+    const auto sumBelow = [&](float most, float reference) {
+        Sums s;
         for (int dy = -kStereoFillColourReachY; dy <= kStereoFillColourReachY;
-             dy += kStereoFillColourReachY) {
+             dy += kStereoFillColourReachY / 2) {
             for (int dx = -kStereoFillColourReachX; dx <= kStereoFillColourReachX;
                  dx += kStereoFillColourReachX / 4) {
                 if (y + dy < 0 || y + dy >= height || x + dx < 0 || x + dx >= width) continue;
                 const size_t q = static_cast<size_t>((y + dy) * width + x + dx);
-                if (checked[q] >= 0.0f && checked[q] <= most && alike(q)) {
-                    *sum += checked[q];
-                    ++*count;
-                }
+                if (checked[q] < 0.0f || checked[q] > most ||
+                    !ColoursWithin(colour[p], colour[q], kStereoFillColourLimit))
+                    continue;
+                const float fx = static_cast<float>(dx);
+                const float fy = static_cast<float>(dy);
+                const float r = checked[q] - reference;
+                s.n += 1;
+                s.x += fx;
+                s.y += fy;
+                s.xx += fx * fx;
+                s.xy += fx * fy;
+                s.yy += fy * fy;
+                s.d += r;
+                s.xd += fx * r;
+                s.yd += fy * r;
             }
         }
+        return s;
     };
-    float sum;
-    int count;
-    sumBelow(INFINITY, &sum, &count);
-    if (checked[p] >= 0.0f || count < kStereoFillColourLeast) return filled[p];
-    float lowSum;
-    int lowCount;
-    sumBelow(sum / static_cast<float>(count), &lowSum, &lowCount);
-    return lowCount > 0 ? lowSum / static_cast<float>(lowCount) : sum / static_cast<float>(count);
+    const Sums all = sumBelow(INFINITY, 0.0f);
+    if (checked[p] >= 0.0f || all.n < kStereoFillColourLeast) return filled[p];
+    const float mean = all.d / all.n;
+    const Sums low = sumBelow(mean, mean);
+    if (low.n == 0) return mean;
+    const double ridge = 10.0;
+    const double mx = low.x / low.n;
+    const double my = low.y / low.n;
+    const double md = low.d / low.n;
+    const double sxx = low.xx - low.n * mx * mx + ridge;
+    const double syy = low.yy - low.n * my * my + ridge;
+    const double sxy = low.xy - low.n * mx * my;
+    const double sxd = low.xd - low.n * mx * md;
+    const double syd = low.yd - low.n * my * md;
+    const double det = sxx * syy - sxy * sxy;
+    const double plane = mean + md - (sxd * syy - syd * sxy) / det * mx - (syd * sxx - sxd * sxy) / det * my;
+    return static_cast<float>(std::clamp(plane, 0.0, static_cast<double>(kRange)));
 }
 
 // Where the estimates within the edge reach (edges repeated) span more than 2, the
