@@ -1018,9 +1018,12 @@ HELPER int16 LikeColour(uint16 colour, ColourTest test)
 }
 
 // FillByColour's grid: 9 pixels of a row, a quarter of the reach apart, on 5 rows, half
-// the reach apart; tap t at column t % 9 and row t / 9.
+// the reach apart; tap t at column t % 9 and row t / 9, offset from the pixel by
+// FILL_DX(column) and FILL_DY(row).
 #define FILL_COLUMNS 9
 #define FILL_ROWS 5
+#define FILL_DX(column) (((column) - FILL_COLUMNS / 2) * (FILL_COLOUR_REACH_X / 4))
+#define FILL_DY(row) (((row) - FILL_ROWS / 2) * (FILL_COLOUR_REACH_Y / 2))
 
 // The taps on FillByColour's grid around a block that hold a checked estimate of a
 // colour that passes its pixels' test, a bit each, and their count and sum.
@@ -1032,12 +1035,12 @@ HELPER ulong16 LikeEstimates(__global const float* checked, __global const uint*
     *count = 0.0f;
     *sum = 0.0f;
     for (int row = 0; row < FILL_ROWS; ++row) {
-        const int yy = y + (row - FILL_ROWS / 2) * (FILL_COLOUR_REACH_Y / 2);
+        const int yy = y + FILL_DY(row);
         if (yy < 0 || yy >= height) {
             continue;
         }
         for (int column = 0; column < FILL_COLUMNS; ++column) {
-            const int xx = x + (column - FILL_COLUMNS / 2) * (FILL_COLOUR_REACH_X / 4);
+            const int xx = x + FILL_DX(column);
             const int16 xs = (int16)(xx) + lanes;
             const float16 d = LoadFloat16(checked + yy * width, xx, width);
             const uint16 c = LoadUint16(colour + yy * width, xx, width);
@@ -1064,7 +1067,7 @@ HELPER PlaneSums SumLowerEstimates(__global const float* checked, ulong16 taps, 
     PlaneSums s;
     s.n = s.x = s.y = s.xx = s.xy = s.yy = s.d = s.xd = s.yd = 0.0f;
     for (int row = 0; row < FILL_ROWS; ++row) {
-        const int dy = (row - FILL_ROWS / 2) * (FILL_COLOUR_REACH_Y / 2);
+        const int dy = FILL_DY(row);
         if (y + dy < 0 || y + dy >= height) {
             continue;
         }
@@ -1075,7 +1078,7 @@ HELPER PlaneSums SumLowerEstimates(__global const float* checked, ulong16 taps, 
         float16 sd = 0.0f;
         float16 sxd = 0.0f;
         for (int column = 0; column < FILL_COLUMNS; ++column) {
-            const int dx = (column - FILL_COLUMNS / 2) * (FILL_COLOUR_REACH_X / 4);
+            const int dx = FILL_DX(column);
             const float16 d = LoadFloat16(checked + (y + dy) * width, x + dx, width);
             const int16 counted =
                 convert_int16((taps >> (ulong)(row * FILL_COLUMNS + column) & 1ul) != 0ul) && d <= most;
